@@ -1,0 +1,28 @@
+// AES-128 (FIPS-197, Nk = 4, Nr = 10) and CBC mode (SP 800-38A 6.2) over
+// caller-owned buffers. The engine allocates nothing, checks nothing and
+// cannot fail: key, IV and buffer sizes are the caller's guarantee.
+#pragma once
+
+#include <cstdint>
+
+struct aes128_context {
+    std::uint8_t round_keys[176];  // round key r is bytes 16r .. 16r+15
+    std::uint8_t chain_block[16];  // the IV, then the last ciphertext block
+};
+
+// Expands the 16-byte key and loads the 16-byte IV into chain_block.
+void aes128_init(aes128_context& context, const std::uint8_t* key, const std::uint8_t* iv);
+
+// Fills round_keys from the 16 key bytes (FIPS-197 section 5.2).
+void aes128_expand_key(aes128_context& context, const std::uint8_t* key);
+
+// One block in place; chain_block is neither read nor written.
+void aes128_encrypt_block(std::uint8_t* state, const aes128_context& context);
+void aes128_decrypt_block(std::uint8_t* state, const aes128_context& context);
+
+// CBC over ((length - 1) / 16 + 1) whole blocks in place, so a partial last
+// block is processed whole and the buffer must hold it. A length of 0 changes
+// nothing. Afterwards chain_block holds the last ciphertext block, so calls
+// on one context continue one another.
+void cbc_encrypt_in_place(aes128_context& context, std::uint8_t* buffer, std::uint64_t length);
+void cbc_decrypt_in_place(aes128_context& context, std::uint8_t* buffer, std::uint64_t length);

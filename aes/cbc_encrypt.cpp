@@ -1,0 +1,21 @@
+// CBC encryption (SP 800-38A 6.2): serial, each block chained on the last.
+#include <cstring>
+
+#include "aes128.h"
+
+void cbc_encrypt_in_place(aes128_context& context, std::uint8_t* buffer, std::uint64_t length) {
+    if (length == 0) {
+        return;
+    }
+    const std::uint64_t blocks = (length - 1) / 16 + 1;
+    const std::uint8_t* prev = context.chain_block;
+    for (std::uint64_t b = 0; b < blocks; ++b) {
+        std::uint8_t* block = buffer + 16 * b;
+        for (int i = 0; i < 16; ++i) {
+            block[i] ^= prev[i];
+        }
+        aes128_encrypt_block(block, context);
+        prev = block;
+    }
+    std::memcpy(context.chain_block, prev, 16);
+}

@@ -1,0 +1,45 @@
+#include <cstring>
+#include <stdexcept>
+
+#include "../aes/aes128.h"
+#include "../aes/wipe.h"
+#include "codec.h"
+
+std::int32_t decode_message(const std::uint8_t* data, std::int32_t length, std::string& output,
+                            const std::uint8_t* key, const std::uint8_t* iv) {
+    if (length <= 0) {
+        return -1;
+    }
+    const std::size_t size = static_cast<std::size_t>(length);
+    const std::size_t padded = ((size - 1) / 16 + 1) * 16;
+
+    // A private copy, zero-filled up to whole blocks so that a ciphertext cut
+    // short is decrypted whole without reading past the caller's bytes.
+    std::string working(padded, '\0');
+    auto* plain = reinterpret_cast<std::uint8_t*>(working.data());
+    std::memcpy(plain, data, size);
+
+    aes128_context context;
+    aes128_init(context, key, iv);
+    cbc_decrypt_in_place(context, plain, size);
+    wipe(&context, sizeof context);
+
+    // Only the final byte is looked at: 0 strips a whole block, 1..15 strip
+    // that many bytes, anything else is not padding this codec writes.
+    const std::uint8_t last = plain[size - 1];
+    if (last >= 16) {
+        wipe(plain, padded);
+        return -1;
+    }
+    const std::int64_t n = static_cast<std::int64_t>(size) - (last == 0 ? 16 : last);
+    if (n < 0) {
+        wipe(plain, padded);
+        throw std::length_error("string too long");
+    }
+    // Hand the decrypted copy over as the output: no second copy, nothing
+    // that can throw, and the stripped padding erased first.
+    wipe(plain + n, padded - static_cast<std::size_t>(n));
+    working.resize(static_cast<std::size_t>(n));
+    output.swap(working);
+    return 0;
+}

@@ -1,0 +1,25 @@
+#include <cstring>
+
+#include "../aes/aes128.h"
+#include "../aes/wipe.h"
+#include "codec.h"
+
+std::int32_t encode_message(const std::uint8_t* data, std::int32_t length, std::string& output,
+                            const std::uint8_t* key, const std::uint8_t* iv) {
+    const std::int32_t rem = length % 16;
+    const std::size_t full = static_cast<std::size_t>(length - rem);
+
+    // Size the output before the key is expanded, so that running out of
+    // memory cannot leave round keys behind on the stack.
+    output.resize(full + 16);
+    auto* out = reinterpret_cast<std::uint8_t*>(output.data());
+    std::memcpy(out, data, static_cast<std::size_t>(length));
+    const std::uint8_t pad = rem == 0 ? 0 : static_cast<std::uint8_t>(16 - rem);
+    std::memset(out + full + rem, pad, static_cast<std::size_t>(16 - rem));
+
+    aes128_context context;
+    aes128_init(context, key, iv);
+    cbc_encrypt_in_place(context, out, full + 16);
+    wipe(&context, sizeof context);
+    return 0;
+}

@@ -1,0 +1,70 @@
+// The Python module: argument checks, the result pair and the one diagnostic
+// line around the message codec.
+#include <pybind11/pybind11.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+
+#include "../codec/codec.h"
+
+namespace py = pybind11;
+
+using codec_function = std::int32_t (*)(const std::uint8_t*, std::int32_t, std::string&,
+                                        const std::uint8_t*, const std::uint8_t*);
+
+static const std::uint8_t* bytes_of(const py::bytes& object) {
+    return reinterpret_cast<const std::uint8_t*>(PyBytes_AS_STRING(object.ptr()));
+}
+
+// The frame both functions share: lengths checked here, the codec called with
+// the caller's bytes as they are, and (status, bytes or None) returned.
+static py::tuple call_codec(codec_function codec, const py::bytes& data, const py::bytes& key,
+                            const py::bytes& iv) {
+    py::tuple result(2);
+    const Py_ssize_t data_size = PyBytes_GET_SIZE(data.ptr());
+    const Py_ssize_t key_size = PyBytes_GET_SIZE(key.ptr());
+    const Py_ssize_t iv_size = PyBytes_GET_SIZE(iv.ptr());
+    std::string output;
+
+    // The codec counts in signed 32 bits; a longer message must be refused,
+    // never cut down to what a narrowing cast would leave of its length.
+    if (data_size > INT32_MAX) {
+        throw std::overflow_error("data is too long: at most 2147483647 bytes");
+    }
+
+    std::int32_t status;
+    if (data_size > 0 && key_size == 16 && iv_size == key_size) {
+        status = codec(bytes_of(data), static_cast<std::int32_t>(data_size), output, bytes_of(key),
+                       bytes_of(iv));
+        if (status != -1) {
+            result[1] = py::bytes(output.data(), output.size());
+        }
+    } else {
+        std::printf("key iv length must 16\n");
+        // Flush now, so the line keeps its place among what Python writes
+        // when standard output is a pipe or a file.
+        std::fflush(stdout);
+        status = -1;
+    }
+    result[0] = py::int_(status);
+    if (status == -1) {
+        result[1] = py::none();
+    }
+    return result;
+}
+
+static py::tuple aes_encode(py::bytes data, py::bytes key, py::bytes iv) {
+    return call_codec(encode_message, data, key, iv);
+}
+
+static py::tuple aes_decode(py::bytes data, py::bytes key, py::bytes iv) {
+    return call_codec(decode_message, data, key, iv);
+}
+
+PYBIND11_MODULE(kestrelbox, m) {
+    m.doc() = "kestrelbox plugin";
+    m.def("aes_encode", &aes_encode, "aes aes_encode");
+    m.def("aes_decode", &aes_decode, "aes aes_decode");
+}

@@ -1,0 +1,107 @@
+// CBC over buffers against NIST SP 800-38A and against itself.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "aes/aes128.h"
+#include "hex.h"
+
+namespace {
+
+// NIST SP 800-38A appendix F.2.1 and F.2.2 (CBC-AES128).
+const char* f2_key = "2b7e151628aed2a6abf7158809cf4f3c";
+const char* f2_iv = "000102030405060708090a0b0c0d0e0f";
+const char* f2_plaintext =
+    "6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51"
+    "30c81c46a35ce411e5fbc1191a0a52eff69f2445df4f9b17ad2b417be66c3710";
+const char* f2_ciphertext =
+    "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2"
+    "73bed6b8e3c1743b7116e69e222295163ff1caa1681fac09120eca307586e1a7";
+
+aes128_context f2_context() {
+    aes128_context context;
+    aes128_init(context, from_hex(f2_key).data(), from_hex(f2_iv).data());
+    return context;
+}
+
+TEST(Cbc, Sp80038aF21Encrypt) {
+    aes128_context context = f2_context();
+    auto buffer = from_hex(f2_plaintext);
+    cbc_encrypt_in_place(context, buffer.data(), buffer.size());
+    EXPECT_EQ(to_hex(buffer.data(), buffer.size()), f2_ciphertext);
+    EXPECT_EQ(to_hex(context.chain_block, 16), "3ff1caa1681fac09120eca307586e1a7");
+}
+
+TEST(Cbc, Sp80038aF22Decrypt) {
+    aes128_context context = f2_context();
+    auto buffer = from_hex(f2_ciphertext);
+    cbc_decrypt_in_place(context, buffer.data(), buffer.size());
+    EXPECT_EQ(to_hex(buffer.data(), buffer.size()), f2_plaintext);
+    EXPECT_EQ(to_hex(context.chain_block, 16), "3ff1caa1681fac09120eca307586e1a7");
+}
+
+TEST(Cbc, LengthZeroChangesNothing) {
+    for (auto cbc : {cbc_encrypt_in_place, cbc_decrypt_in_place}) {
+        aes128_context context = f2_context();
+        std::vector<std::uint8_t> buffer(32, 0x5c);
+        cbc(context, buffer.data(), 0);
+        EXPECT_EQ(buffer, std::vector<std::uint8_t>(32, 0x5c));
+        EXPECT_EQ(to_hex(context.chain_block, 16), f2_iv);
+    }
+}
+
+// A partial last block is processed whole: 1 byte means 16, 17 means 32,
+// and nothing beyond the last whole block is touched.
+TEST(Cbc, PartialLengthsRoundUpToWholeBlocks) {
+    for (std::uint64_t length : {1u, 17u}) {
+        const std::size_t processed = (length + 15) / 16 * 16;
+        aes128_context context = f2_context();
+        auto buffer = from_hex(f2_plaintext);
+        cbc_encrypt_in_place(context, buffer.data(), length);
+        EXPECT_EQ(to_hex(buffer.data(), processed), std::string(f2_ciphertext, 2 * processed));
+        EXPECT_EQ(to_hex(buffer.data() + processed, 64 - processed),
+                  std::string(f2_plaintext + 2 * processed));
+
+        context = f2_context();
+        cbc_decrypt_in_place(context, buffer.data(), length);
+        EXPECT_EQ(to_hex(buffer.data(), 64), f2_plaintext);
+    }
+}
+
+TEST(Cbc, CallsOnOneContextContinueOneAnother) {
+    for (auto cbc : {cbc_encrypt_in_place, cbc_decrypt_in_place}) {
+        aes128_context whole = f2_context();
+        aes128_context split = f2_context();
+        auto once = from_hex(f2_plaintext);
+        auto twice = once;
+        cbc(whole, once.data(), 32);
+        cbc(split, twice.data(), 16);
+        cbc(split, twice.data() + 16, 16);
+        EXPECT_EQ(once, twice);
+        EXPECT_EQ(to_hex(whole.chain_block, 16), to_hex(split.chain_block, 16));
+    }
+}
+
+TEST(Cbc, DecryptRestoresWhatEncryptMade) {
+    std::mt19937 random(20261208);
+    for (std::size_t blocks = 1; blocks <= 64; ++blocks) {
+        std::vector<std::uint8_t> key(16), iv(16), plain(16 * blocks);
+        for (auto* v : {&key, &iv, &plain}) {
+            for (auto& byte : *v) {
+                byte = static_cast<std::uint8_t>(random());
+            }
+        }
+        auto buffer = plain;
+        aes128_context context;
+        aes128_init(context, key.data(), iv.data());
+        cbc_encrypt_in_place(context, buffer.data(), buffer.size());
+        ASSERT_NE(buffer, plain);
+        aes128_init(context, key.data(), iv.data());
+        cbc_decrypt_in_place(context, buffer.data(), buffer.size());
+        ASSERT_EQ(buffer, plain) << blocks << " blocks";
+    }
+}
+
+}  // namespace

@@ -1,0 +1,169 @@
+// The padding rule of the encoder and the final-byte rule of the decoder,
+// checked through the engine's raw CBC.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "aes/aes128.h"
+#include "codec/codec.h"
+
+namespace {
+
+const std::uint8_t key[16] = {0x2b, 0x7e, 0x15, 0x16, 0x28, 0xae, 0xd2, 0xa6,
+                              0xab, 0xf7, 0x15, 0x88, 0x09, 0xcf, 0x4f, 0x3c};
+const std::uint8_t iv[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+
+std::vector<std::uint8_t> message_of(std::size_t length) {
+    std::vector<std::uint8_t> message(length);
+    for (std::size_t i = 0; i < length; ++i) {
+        message[i] = static_cast<std::uint8_t>(0x30 + i * 7);
+    }
+    return message;
+}
+
+std::vector<std::uint8_t> raw_encrypt(std::vector<std::uint8_t> plain) {
+    aes128_context context;
+    aes128_init(context, key, iv);
+    cbc_encrypt_in_place(context, plain.data(), plain.size());
+    return plain;
+}
+
+std::vector<std::uint8_t> raw_decrypt(std::vector<std::uint8_t> cipher) {
+    aes128_context context;
+    aes128_init(context, key, iv);
+    cbc_decrypt_in_place(context, cipher.data(), cipher.size());
+    return cipher;
+}
+
+std::int32_t decode(const std::vector<std::uint8_t>& cipher, std::string& output) {
+    return decode_message(cipher.data(), static_cast<std::int32_t>(cipher.size()), output, key, iv);
+}
+
+class EncoderPadding : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(EncoderPadding, AppendsTheRuleAndEncryptsWithCbc) {
+    const std::size_t length = GetParam();
+    const auto message = message_of(length);
+    std::string output = "previous content is overwritten";
+    ASSERT_EQ(encode_message(message.data(), static_cast<std::int32_t>(length), output, key, iv), 0);
+
+    const std::size_t rem = length % 16;
+    std::vector<std::uint8_t> expected = message;
+    expected.insert(expected.end(), 16 - rem, static_cast<std::uint8_t>(rem == 0 ? 0 : 16 - rem));
+    ASSERT_EQ(output.size(), (length / 16 + 1) * 16);
+    const std::vector<std::uint8_t> cipher(output.begin(), output.end());
+    EXPECT_EQ(raw_decrypt(cipher), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, EncoderPadding,
+                         ::testing::Values(1, 2, 15, 16, 17, 31, 32, 33, 100, 1024));
+
+TEST(Decoder, RoundTripsEveryShortLength) {
+    for (std::size_t length = 1; length <= 48; ++length) {
+        const auto message = message_of(length);
+        std::string cipher, output;
+        encode_message(message.data(), static_cast<std::int32_t>(length), cipher, key, iv);
+        ASSERT_EQ(decode_message(reinterpret_cast<const std::uint8_t*>(cipher.data()),
+                                 static_cast<std::int32_t>(cipher.size()), output, key, iv),
+                  0);
+        EXPECT_EQ(std::vector<std::uint8_t>(output.begin(), output.end()), message) << length;
+    }
+}
+
+// Two whole blocks whose final decrypted byte is `last`.
+std::vector<std::uint8_t> cipher_ending_in(std::uint8_t last) {
+    auto plain = message_of(32);
+    plain[31] = last;
+    return raw_encrypt(plain);
+}
+
+TEST(Decoder, FinalByteZeroStripsAWholeBlock) {
+    std::string output;
+    ASSERT_EQ(decode(cipher_ending_in(0x00), output), 0);
+    const auto plain = message_of(16);
+    EXPECT_EQ(std::vector<std::uint8_t>(output.begin(), output.end()), plain);
+}
+
+TEST(Decoder, FinalByteOneToFifteenStripsThatMany) {
+    for (int v = 1; v <= 15; ++v) {
+        std::string output;
+        ASSERT_EQ(decode(cipher_ending_in(static_cast<std::uint8_t>(v)), output), 0);
+        const auto plain = message_of(32);
+        EXPECT_EQ(std::vector<std::uint8_t>(output.begin(), output.end()),
+                  std::vector<std::uint8_t>(plain.begin(), plain.end() - v));
+    }
+}
+
+TEST(Decoder, FinalByteSixteenOrMoreFailsAndLeavesOutputAlone) {
+    for (int v : {0x10, 0x11, 0x7f, 0x80, 0xc3, 0xff}) {
+        std::string output = "untouched";
+        EXPECT_EQ(decode(cipher_ending_in(static_cast<std::uint8_t>(v)), output), -1) << v;
+        EXPECT_EQ(output, "untouched");
+    }
+}
+
+TEST(Decoder, LengthZeroOrNegativeFails) {
+    const std::uint8_t byte = 0;
+    for (std::int32_t length : {0, -1, -16}) {
+        std::string output = "untouched";
+        EXPECT_EQ(decode_message(&byte, length, output, key, iv), -1);
+        EXPECT_EQ(output, "untouched");
+    }
+}
+
+// A 16-byte ciphertext ending in 00 is the encoding of nothing.
+TEST(Decoder, SingleBlockEndingInZeroIsEmpty) {
+    std::string output = "untouched";
+    ASSERT_EQ(decode(raw_encrypt(std::vector<std::uint8_t>(16, 0)), output), 0);
+    EXPECT_EQ(output, "");
+}
+
+// Short ciphertext is zero-filled to a block before decrypting; find inputs
+// whose final byte lands in each class and check the outcome.
+TEST(Decoder, ShortInputFollowsTheFinalByteOverTheZeroFilledBlock) {
+    std::mt19937 random(7);
+    const std::size_t length = 5;
+    bool saw_error = false, saw_success = false, saw_failure = false;
+    for (int attempt = 0; attempt < 4000 && !(saw_error && saw_success && saw_failure); ++attempt) {
+        std::vector<std::uint8_t> cipher(length);
+        for (auto& byte : cipher) {
+            byte = static_cast<std::uint8_t>(random());
+        }
+        std::vector<std::uint8_t> filled = cipher;
+        filled.resize(16, 0);
+        const auto plain = raw_decrypt(filled);
+        const std::uint8_t v = plain[length - 1];
+
+        std::string output = "untouched";
+        if (v >= 16) {
+            EXPECT_EQ(decode(cipher, output), -1);
+            saw_failure = true;
+        } else if (v == 0 || v > length) {
+            EXPECT_THROW(
+                {
+                    try {
+                        decode(cipher, output);
+                    } catch (const std::length_error& error) {
+                        EXPECT_STREQ(error.what(), "string too long");
+                        throw;
+                    }
+                },
+                std::length_error);
+            saw_error = true;
+        } else {
+            ASSERT_EQ(decode(cipher, output), 0);
+            EXPECT_EQ(std::vector<std::uint8_t>(output.begin(), output.end()),
+                      std::vector<std::uint8_t>(plain.begin(), plain.begin() + (length - v)));
+            saw_success = true;
+            continue;
+        }
+        EXPECT_EQ(output, "untouched");
+    }
+    EXPECT_TRUE(saw_error && saw_success && saw_failure);
+}
+
+}  // namespace

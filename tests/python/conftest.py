@@ -1,0 +1,22 @@
+"""An independent reference for the module: pyca/cryptography's raw
+AES-128-CBC with the module's padding rule written out here."""
+
+from cryptography.hazmat.primitives.ciphers import Cipher, algorithms, modes
+
+DIAGNOSTIC = "key iv length must 16\n"
+
+
+def pad(message: bytes) -> bytes:
+    """The module's padding: 16 - rem bytes of 16 - rem, or 16 zero bytes."""
+    rem = len(message) % 16
+    return message + (bytes(16) if rem == 0 else bytes([16 - rem]) * (16 - rem))
+
+
+def cbc_encrypt(plaintext: bytes, key: bytes, iv: bytes) -> bytes:
+    encryptor = Cipher(algorithms.AES(key), modes.CBC(iv)).encryptor()
+    return encryptor.update(plaintext) + encryptor.finalize()
+
+
+def cbc_decrypt(ciphertext: bytes, key: bytes, iv: bytes) -> bytes:
+    decryptor = Cipher(algorithms.AES(key), modes.CBC(iv)).decryptor()
+    return decryptor.update(ciphertext) + decryptor.finalize()
