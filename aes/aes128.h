@@ -10,7 +10,8 @@ struct aes128_context {
     std::uint8_t chain_block[16];  // the IV, then the last ciphertext block
 };
 
-// Expands the 16-byte key and loads the 16-byte IV into chain_block.
+// Expands the 16-byte key and loads the 16-byte IV into chain_block. The
+// schedule is the same on every path; AES-NI computes it where present.
 void aes128_init(aes128_context& context, const std::uint8_t* key, const std::uint8_t* iv);
 
 // Fills round_keys from the 16 key bytes (FIPS-197 section 5.2).
@@ -26,3 +27,8 @@ void aes128_decrypt_block(std::uint8_t* state, const aes128_context& context);
 // on one context continue one another.
 void cbc_encrypt_in_place(aes128_context& context, std::uint8_t* buffer, std::uint64_t length);
 void cbc_decrypt_in_place(aes128_context& context, std::uint8_t* buffer, std::uint64_t length);
+
+// CBC decryption from `input` into `output`, which must not overlap, so that
+// a copy can be decrypted in the same pass that makes it.
+void cbc_decrypt(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
+                 std::uint64_t length);

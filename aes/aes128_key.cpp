@@ -1,4 +1,5 @@
-// Key schedule for Nk = 4 (FIPS-197 section 5.2) and context initialisation.
+// Key schedule for Nk = 4 (FIPS-197 section 5.2), byte by byte. Its S-box
+// lookups are indexed by key bytes: the AES-NI schedule is used where it can be.
 #include <cstring>
 
 #include "aes128.h"
@@ -21,9 +22,4 @@ void aes128_expand_key(aes128_context& context, const std::uint8_t* key) {
             w[4 * i + b] = w[4 * (i - 4) + b] ^ temp[b];
         }
     }
-}
-
-void aes128_init(aes128_context& context, const std::uint8_t* key, const std::uint8_t* iv) {
-    aes128_expand_key(context, key);
-    std::memcpy(context.chain_block, iv, 16);
 }

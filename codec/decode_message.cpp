@@ -14,14 +14,20 @@ std::int32_t decode_message(const std::uint8_t* data, std::int32_t length, std::
     const std::size_t padded = ((size - 1) / 16 + 1) * 16;
 
     // A private copy, zero-filled up to whole blocks so that a ciphertext cut
-    // short is decrypted whole without reading past the caller's bytes.
+    // short is decrypted whole without reading past the caller's bytes. The
+    // whole blocks are decrypted straight from the caller's bytes into it;
+    // the partial block, if any, is copied in and decrypted where it lies.
     std::string working(padded, '\0');
     auto* plain = reinterpret_cast<std::uint8_t*>(working.data());
-    std::memcpy(plain, data, size);
+    const std::size_t whole = size - size % 16;
 
     aes128_context context;
     aes128_init(context, key, iv);
-    cbc_decrypt_in_place(context, plain, size);
+    cbc_decrypt(context, plain, data, whole);
+    if (whole < size) {
+        std::memcpy(plain + whole, data + whole, size - whole);
+        cbc_decrypt_in_place(context, plain + whole, 16);
+    }
     wipe(&context, sizeof context);
 
     // Only the final byte is looked at: 0 strips a whole block, 1..15 strip

@@ -49,7 +49,8 @@ TEST_P(EncoderPadding, AppendsTheRuleAndEncryptsWithCbc) {
     const std::size_t length = GetParam();
     const auto message = message_of(length);
     std::string output = "previous content is overwritten";
-    ASSERT_EQ(encode_message(message.data(), static_cast<std::int32_t>(length), output, key, iv), 0);
+    const auto size = static_cast<std::int32_t>(length);
+    ASSERT_EQ(encode_message(message.data(), size, output, key, iv), 0);
 
     const std::size_t rem = length % 16;
     std::vector<std::uint8_t> expected = message;

@@ -1,0 +1,49 @@
+// The engine's implementations. Each path has the shape of the portable one;
+// the portable path is the reference and runs everywhere, the others need the
+// CPU features their `available` reports. The public cbc_ functions and
+// aes128_init use the fastest available path, chosen once.
+//
+// Decryption takes separate `output` and `input`, which may be the same
+// buffer but must not otherwise overlap, so a caller can decrypt into a
+// copy in one pass. Lengths round up to whole blocks as in aes128.h.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "aes128.h"
+
+struct cbc_path {
+    const char* name;
+    bool (*available)();
+    void (*expand_key)(aes128_context& context, const std::uint8_t* key);
+    void (*encrypt)(aes128_context& context, std::uint8_t* buffer, std::uint64_t length);
+    void (*decrypt)(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
+                    std::uint64_t length);
+};
+
+// Every path this build has, slowest first; the first is the portable one.
+extern const cbc_path cbc_paths[];
+extern const std::size_t cbc_path_count;
+
+// The last available entry of cbc_paths, found on first use and kept.
+const cbc_path& cbc_fastest_path();
+
+void cbc_encrypt_portable(aes128_context& context, std::uint8_t* buffer, std::uint64_t length);
+void cbc_decrypt_portable(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
+                          std::uint64_t length);
+
+#if defined(__x86_64__)
+// AES-NI: key schedule with AESKEYGENASSIST, serial encryption, and
+// decryption eight blocks at a time.
+void aes128_expand_key_aesni(aes128_context& context, const std::uint8_t* key);
+void cbc_encrypt_aesni(aes128_context& context, std::uint8_t* buffer, std::uint64_t length);
+void cbc_decrypt_aesni(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
+                       std::uint64_t length);
+// VAES: decryption of two (AVX2) or four (AVX-512) blocks per instruction;
+// encryption stays serial, so these paths encrypt with AES-NI.
+void cbc_decrypt_vaes256(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
+                         std::uint64_t length);
+void cbc_decrypt_vaes512(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
+                         std::uint64_t length);
+#endif

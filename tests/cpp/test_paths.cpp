@@ -1,0 +1,193 @@
+// Every engine path the build has, against the published vectors and against
+// the portable path. A path the processor lacks is skipped, and the report
+// test prints which ones ran.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <iostream>
+#include <random>
+#include <vector>
+
+#include "aes/cbc_path.h"
+#include "hex.h"
+
+// Names the path in test output instead of its address.
+void PrintTo(const cbc_path* path, std::ostream* os) { *os << path->name; }
+
+namespace {
+
+// NIST SP 800-38A appendix F.2.1 and F.2.2 (CBC-AES128).
+const char* f2_key = "2b7e151628aed2a6abf7158809cf4f3c";
+const char* f2_iv = "000102030405060708090a0b0c0d0e0f";
+const char* f2_plaintext =
+    "6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51"
+    "30c81c46a35ce411e5fbc1191a0a52eff69f2445df4f9b17ad2b417be66c3710";
+const char* f2_ciphertext =
+    "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2"
+    "73bed6b8e3c1743b7116e69e222295163ff1caa1681fac09120eca307586e1a7";
+
+const cbc_path& portable = cbc_paths[0];
+
+class Path : public ::testing::TestWithParam<const cbc_path*> {
+protected:
+    void SetUp() override {
+        if (!GetParam()->available()) {
+            GTEST_SKIP() << GetParam()->name << " is not available on this processor";
+        }
+    }
+    const cbc_path& path() const { return *GetParam(); }
+
+    aes128_context init(const std::uint8_t* key, const std::uint8_t* iv) const {
+        aes128_context context;
+        path().expand_key(context, key);
+        std::memcpy(context.chain_block, iv, 16);
+        return context;
+    }
+};
+
+std::vector<std::uint8_t> random_bytes(std::mt19937& random, std::size_t size) {
+    std::vector<std::uint8_t> bytes(size);
+    for (auto& byte : bytes) {
+        byte = static_cast<std::uint8_t>(random());
+    }
+    return bytes;
+}
+
+TEST_P(Path, KeyScheduleMatchesFips197A1) {
+    aes128_context context;
+    path().expand_key(context, from_hex(f2_key).data());
+    EXPECT_EQ(to_hex(context.round_keys + 160, 16), "d014f9a8c9ee2589e13f0cc8b6630ca6");
+    aes128_context reference;
+    portable.expand_key(reference, from_hex(f2_key).data());
+    EXPECT_EQ(0, std::memcmp(context.round_keys, reference.round_keys, 176));
+}
+
+TEST_P(Path, Fips197C1OneBlock) {
+    const auto key = from_hex("000102030405060708090a0b0c0d0e0f");
+    const std::uint8_t zero_iv[16] = {};
+    aes128_context context = init(key.data(), zero_iv);
+    auto block = from_hex("00112233445566778899aabbccddeeff");
+    path().encrypt(context, block.data(), 16);
+    EXPECT_EQ(to_hex(block.data(), 16), "69c4e0d86a7b0430d8cdb78070b4c55a");
+    context = init(key.data(), zero_iv);
+    path().decrypt(context, block.data(), block.data(), 16);
+    EXPECT_EQ(to_hex(block.data(), 16), "00112233445566778899aabbccddeeff");
+}
+
+TEST_P(Path, Sp80038aF2BothDirections) {
+    aes128_context context = init(from_hex(f2_key).data(), from_hex(f2_iv).data());
+    auto buffer = from_hex(f2_plaintext);
+    path().encrypt(context, buffer.data(), buffer.size());
+    EXPECT_EQ(to_hex(buffer.data(), buffer.size()), f2_ciphertext);
+    EXPECT_EQ(to_hex(context.chain_block, 16), "3ff1caa1681fac09120eca307586e1a7");
+
+    context = init(from_hex(f2_key).data(), from_hex(f2_iv).data());
+    std::vector<std::uint8_t> plain(buffer.size());
+    path().decrypt(context, plain.data(), buffer.data(), buffer.size());
+    EXPECT_EQ(to_hex(plain.data(), plain.size()), f2_plaintext);
+    EXPECT_EQ(to_hex(context.chain_block, 16), "3ff1caa1681fac09120eca307586e1a7");
+}
+
+// Random keys, IVs and buffers of 0 to 70 blocks at every offset within a
+// block: the same bytes and chain_block as the portable path, in place and
+// from one buffer into another.
+TEST_P(Path, AgreesWithPortableAtUnalignedOffsets) {
+    std::mt19937 random(static_cast<unsigned>(std::strlen(path().name)) * 7919u);
+    for (std::size_t blocks = 0; blocks <= 70; ++blocks) {
+        const std::size_t offset = blocks % 16;
+        const std::size_t size = 16 * blocks;
+        const auto key = random_bytes(random, 16), iv = random_bytes(random, 16);
+        const auto data = random_bytes(random, size + 16);
+
+        std::vector<std::uint8_t> expected(data.begin(), data.begin() + size);
+        aes128_context reference = init(key.data(), iv.data());
+        portable.encrypt(reference, expected.data(), size);
+        std::vector<std::uint8_t> storage(size + 16, 0xee);
+        std::memcpy(storage.data() + offset, data.data(), size);
+        aes128_context context = init(key.data(), iv.data());
+        path().encrypt(context, storage.data() + offset, size);
+        ASSERT_EQ(0, std::memcmp(storage.data() + offset, expected.data(), size)) << blocks;
+        ASSERT_EQ(0, std::memcmp(context.chain_block, reference.chain_block, 16)) << blocks;
+
+        std::vector<std::uint8_t> plain_expected(size);
+        reference = init(key.data(), iv.data());
+        portable.decrypt(reference, plain_expected.data(), data.data(), size);
+        std::vector<std::uint8_t> in_place(size + 16);
+        std::memcpy(in_place.data() + offset, data.data(), size);
+        context = init(key.data(), iv.data());
+        path().decrypt(context, in_place.data() + offset, in_place.data() + offset, size);
+        ASSERT_EQ(0, std::memcmp(in_place.data() + offset, plain_expected.data(), size)) << blocks;
+        ASSERT_EQ(0, std::memcmp(context.chain_block, reference.chain_block, 16)) << blocks;
+
+        std::vector<std::uint8_t> into(size + 16, 0xee);
+        context = init(key.data(), iv.data());
+        path().decrypt(context, into.data() + 15 - offset, data.data() + 1, 0);
+        path().decrypt(context, into.data() + 15 - offset, data.data(), size);
+        ASSERT_EQ(0, std::memcmp(into.data() + 15 - offset, plain_expected.data(), size)) << blocks;
+        ASSERT_EQ(0, std::memcmp(context.chain_block, reference.chain_block, 16)) << blocks;
+    }
+}
+
+// Block-by-block calls on one context continue one another exactly as one
+// call over the whole buffer does; so do calls of uneven block counts.
+TEST_P(Path, OneCallEqualsManyCalls) {
+    std::mt19937 random(42);
+    const std::size_t blocks = 67;
+    const auto key = random_bytes(random, 16), iv = random_bytes(random, 16);
+    const auto data = random_bytes(random, 16 * blocks);
+
+    for (const std::size_t step : {1u, 3u, 17u, 33u}) {
+        auto once = data, pieces = data;
+        aes128_context whole = init(key.data(), iv.data());
+        aes128_context split = init(key.data(), iv.data());
+        path().encrypt(whole, once.data(), once.size());
+        for (std::size_t b = 0; b < blocks; b += step) {
+            path().encrypt(split, pieces.data() + 16 * b, 16 * std::min(step, blocks - b));
+        }
+        ASSERT_EQ(once, pieces) << step;
+        ASSERT_EQ(0, std::memcmp(whole.chain_block, split.chain_block, 16));
+
+        whole = init(key.data(), iv.data());
+        split = init(key.data(), iv.data());
+        path().decrypt(whole, once.data(), once.data(), once.size());
+        for (std::size_t b = 0; b < blocks; b += step) {
+            const std::size_t n = 16 * std::min(step, blocks - b);
+            path().decrypt(split, pieces.data() + 16 * b, pieces.data() + 16 * b, n);
+        }
+        ASSERT_EQ(once, data) << step;
+        ASSERT_EQ(pieces, data) << step;
+        ASSERT_EQ(0, std::memcmp(whole.chain_block, split.chain_block, 16));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Engine, Path,
+                         ::testing::ValuesIn([] {
+                             std::vector<const cbc_path*> all;
+                             for (std::size_t i = 0; i < cbc_path_count; ++i) {
+                                 all.push_back(&cbc_paths[i]);
+                             }
+                             return all;
+                         }()),
+                         [](const ::testing::TestParamInfo<const cbc_path*>& info) {
+                             return std::string(info.param->name);
+                         });
+
+// The public functions use the fastest available path: print the paths so a
+// run shows which ones were exercised.
+TEST(Paths, FastestAvailableIsChosen) {
+    const cbc_path* last_available = nullptr;
+    for (std::size_t i = 0; i < cbc_path_count; ++i) {
+        const bool available = cbc_paths[i].available();
+        std::cout << "engine path " << cbc_paths[i].name << ": "
+                  << (available ? "runs here" : "not available") << "\n";
+        if (available) {
+            last_available = &cbc_paths[i];
+        }
+    }
+    std::cout << "chosen: " << cbc_fastest_path().name << "\n";
+    ASSERT_NE(last_available, nullptr);
+    EXPECT_EQ(&cbc_fastest_path(), last_available);
+    EXPECT_STREQ(cbc_paths[0].name, "portable");
+}
+
+}  // namespace
