@@ -4,7 +4,7 @@ VENV := .venv
 PY := $(VENV)/bin/python
 JOBS ?= 2
 
-.PHONY: demo test test-cpp test-python install clean
+.PHONY: demo test test-cpp test-python bench install clean
 
 $(PY):
 	$(PYTHON) -m venv $(VENV)
@@ -29,6 +29,15 @@ test-cpp:
 test-python: $(PY)
 	$(PY) -m pip install --quiet '.[test]'
 	$(PY) -m pytest
+
+# Not part of `make test`: the Python comparison with its table and plot,
+# then the engine micro-benchmark when Google Benchmark is installed.
+bench: $(PY)
+	$(PY) -m pip install --quiet '.[bench]'
+	$(PY) bench/bench.py
+	cmake -S . -B build/cpp -DCMAKE_BUILD_TYPE=Release
+	cmake --build build/cpp -j $(JOBS)
+	if [ -x build/cpp/bench_engine ]; then build/cpp/bench_engine; fi
 
 clean:
 	rm -rf build dist $(VENV)

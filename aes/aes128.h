@@ -28,7 +28,9 @@ void aes128_decrypt_block(std::uint8_t* state, const aes128_context& context);
 void cbc_encrypt_in_place(aes128_context& context, std::uint8_t* buffer, std::uint64_t length);
 void cbc_decrypt_in_place(aes128_context& context, std::uint8_t* buffer, std::uint64_t length);
 
-// CBC decryption from `input` into `output`, which must not overlap, so that
-// a copy can be decrypted in the same pass that makes it.
+// The same from `input` into `output`, which must not overlap, so that a
+// copy can be encrypted or decrypted in the same pass that makes it.
+void cbc_encrypt(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
+                 std::uint64_t length);
 void cbc_decrypt(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                  std::uint64_t length);

@@ -37,7 +37,12 @@ void aes128_init(aes128_context& context, const std::uint8_t* key, const std::ui
 }
 
 void cbc_encrypt_in_place(aes128_context& context, std::uint8_t* buffer, std::uint64_t length) {
-    cbc_fastest_path().encrypt(context, buffer, length);
+    cbc_fastest_path().encrypt(context, buffer, buffer, length);
+}
+
+void cbc_encrypt(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
+                 std::uint64_t length) {
+    cbc_fastest_path().encrypt(context, output, input, length);
 }
 
 void cbc_decrypt_in_place(aes128_context& context, std::uint8_t* buffer, std::uint64_t length) {

@@ -3,9 +3,9 @@
 // CPU features their `available` reports. The public cbc_ functions and
 // aes128_init use the fastest available path, chosen once.
 //
-// Decryption takes separate `output` and `input`, which may be the same
-// buffer but must not otherwise overlap, so a caller can decrypt into a
-// copy in one pass. Lengths round up to whole blocks as in aes128.h.
+// Both directions take separate `output` and `input`, which may be the same
+// buffer but must not otherwise overlap, so a caller can encrypt or decrypt
+// into a copy in one pass. Lengths round up to whole blocks as in aes128.h.
 #pragma once
 
 #include <cstddef>
@@ -17,7 +17,8 @@ struct cbc_path {
     const char* name;
     bool (*available)();
     void (*expand_key)(aes128_context& context, const std::uint8_t* key);
-    void (*encrypt)(aes128_context& context, std::uint8_t* buffer, std::uint64_t length);
+    void (*encrypt)(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
+                    std::uint64_t length);
     void (*decrypt)(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                     std::uint64_t length);
 };
@@ -29,7 +30,8 @@ extern const std::size_t cbc_path_count;
 // The last available entry of cbc_paths, found on first use and kept.
 const cbc_path& cbc_fastest_path();
 
-void cbc_encrypt_portable(aes128_context& context, std::uint8_t* buffer, std::uint64_t length);
+void cbc_encrypt_portable(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
+                          std::uint64_t length);
 void cbc_decrypt_portable(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                           std::uint64_t length);
 
@@ -37,7 +39,8 @@ void cbc_decrypt_portable(aes128_context& context, std::uint8_t* output, const s
 // AES-NI: key schedule with AESKEYGENASSIST, serial encryption, and
 // decryption eight blocks at a time.
 void aes128_expand_key_aesni(aes128_context& context, const std::uint8_t* key);
-void cbc_encrypt_aesni(aes128_context& context, std::uint8_t* buffer, std::uint64_t length);
+void cbc_encrypt_aesni(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
+                       std::uint64_t length);
 void cbc_decrypt_aesni(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                        std::uint64_t length);
 // VAES: decryption of two (AVX2) or four (AVX-512) blocks per instruction;

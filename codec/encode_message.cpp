@@ -13,13 +13,18 @@ std::int32_t encode_message(const std::uint8_t* data, std::int32_t length, std::
     // memory cannot leave round keys behind on the stack.
     output.resize(full + 16);
     auto* out = reinterpret_cast<std::uint8_t*>(output.data());
-    std::memcpy(out, data, static_cast<std::size_t>(length));
+
+    // The last block is the message's tail and the padding; the whole blocks
+    // before it are encrypted straight from the caller's bytes, which saves
+    // copying the message first.
     const std::uint8_t pad = rem == 0 ? 0 : static_cast<std::uint8_t>(16 - rem);
+    std::memcpy(out + full, data + full, static_cast<std::size_t>(rem));
     std::memset(out + full + rem, pad, static_cast<std::size_t>(16 - rem));
 
     aes128_context context;
     aes128_init(context, key, iv);
-    cbc_encrypt_in_place(context, out, full + 16);
+    cbc_encrypt(context, out, data, full);
+    cbc_encrypt_in_place(context, out + full, 16);
     wipe(&context, sizeof context);
     return 0;
 }

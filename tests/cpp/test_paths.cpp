@@ -67,7 +67,7 @@ TEST_P(Path, Fips197C1OneBlock) {
     const std::uint8_t zero_iv[16] = {};
     aes128_context context = init(key.data(), zero_iv);
     auto block = from_hex("00112233445566778899aabbccddeeff");
-    path().encrypt(context, block.data(), 16);
+    path().encrypt(context, block.data(), block.data(), 16);
     EXPECT_EQ(to_hex(block.data(), 16), "69c4e0d86a7b0430d8cdb78070b4c55a");
     context = init(key.data(), zero_iv);
     path().decrypt(context, block.data(), block.data(), 16);
@@ -77,7 +77,7 @@ TEST_P(Path, Fips197C1OneBlock) {
 TEST_P(Path, Sp80038aF2BothDirections) {
     aes128_context context = init(from_hex(f2_key).data(), from_hex(f2_iv).data());
     auto buffer = from_hex(f2_plaintext);
-    path().encrypt(context, buffer.data(), buffer.size());
+    path().encrypt(context, buffer.data(), buffer.data(), buffer.size());
     EXPECT_EQ(to_hex(buffer.data(), buffer.size()), f2_ciphertext);
     EXPECT_EQ(to_hex(context.chain_block, 16), "3ff1caa1681fac09120eca307586e1a7");
 
@@ -101,12 +101,18 @@ TEST_P(Path, AgreesWithPortableAtUnalignedOffsets) {
 
         std::vector<std::uint8_t> expected(data.begin(), data.begin() + size);
         aes128_context reference = init(key.data(), iv.data());
-        portable.encrypt(reference, expected.data(), size);
+        portable.encrypt(reference, expected.data(), expected.data(), size);
         std::vector<std::uint8_t> storage(size + 16, 0xee);
         std::memcpy(storage.data() + offset, data.data(), size);
         aes128_context context = init(key.data(), iv.data());
-        path().encrypt(context, storage.data() + offset, size);
+        path().encrypt(context, storage.data() + offset, storage.data() + offset, size);
         ASSERT_EQ(0, std::memcmp(storage.data() + offset, expected.data(), size)) << blocks;
+        ASSERT_EQ(0, std::memcmp(context.chain_block, reference.chain_block, 16)) << blocks;
+
+        std::vector<std::uint8_t> encrypted(size + 16, 0xee);
+        context = init(key.data(), iv.data());
+        path().encrypt(context, encrypted.data() + 15 - offset, data.data(), size);
+        ASSERT_EQ(0, std::memcmp(encrypted.data() + 15 - offset, expected.data(), size)) << blocks;
         ASSERT_EQ(0, std::memcmp(context.chain_block, reference.chain_block, 16)) << blocks;
 
         std::vector<std::uint8_t> plain_expected(size);
@@ -140,9 +146,10 @@ TEST_P(Path, OneCallEqualsManyCalls) {
         auto once = data, pieces = data;
         aes128_context whole = init(key.data(), iv.data());
         aes128_context split = init(key.data(), iv.data());
-        path().encrypt(whole, once.data(), once.size());
+        path().encrypt(whole, once.data(), once.data(), once.size());
         for (std::size_t b = 0; b < blocks; b += step) {
-            path().encrypt(split, pieces.data() + 16 * b, 16 * std::min(step, blocks - b));
+            const std::size_t n = 16 * std::min(step, blocks - b);
+            path().encrypt(split, pieces.data() + 16 * b, pieces.data() + 16 * b, n);
         }
         ASSERT_EQ(once, pieces) << step;
         ASSERT_EQ(0, std::memcmp(whole.chain_block, split.chain_block, 16));

@@ -1,0 +1,209 @@
+"""kestrelbox against the libraries a Python user would reach for: pyca/
+cryptography (OpenSSL) and PyCryptodome, encoding and decoding, in one
+process. Prints a markdown table, the machine's `openssl speed` figures, and
+writes a log-log plot of throughput against message size."""
+
+import argparse
+import os
+import platform
+import re
+import statistics
+import subprocess
+import time
+from pathlib import Path
+
+from Crypto.Cipher import AES
+from Crypto.Util.Padding import pad, unpad
+from cryptography.hazmat.primitives import padding
+from cryptography.hazmat.primitives.ciphers import Cipher, algorithms, modes
+
+import kestrelbox
+
+SIZES = [16, 256, 4096, 64 << 10, 1 << 20, 16 << 20]
+KEY = os.urandom(16)
+IV = os.urandom(16)
+
+
+def cryptography_encode(data, key, iv):
+    padder = padding.PKCS7(128).padder()
+    padded = padder.update(data) + padder.finalize()
+    encryptor = Cipher(algorithms.AES(key), modes.CBC(iv)).encryptor()
+    return encryptor.update(padded) + encryptor.finalize()
+
+
+def cryptography_decode(ciphertext, key, iv):
+    decryptor = Cipher(algorithms.AES(key), modes.CBC(iv)).decryptor()
+    padded = decryptor.update(ciphertext) + decryptor.finalize()
+    unpadder = padding.PKCS7(128).unpadder()
+    return unpadder.update(padded) + unpadder.finalize()
+
+
+def pycryptodome_encode(data, key, iv):
+    return AES.new(key, AES.MODE_CBC, iv).encrypt(pad(data, 16))
+
+
+def pycryptodome_decode(ciphertext, key, iv):
+    return unpad(AES.new(key, AES.MODE_CBC, iv).decrypt(ciphertext), 16)
+
+
+def kestrelbox_encode(data, key, iv):
+    return kestrelbox.aes_encode(data, key, iv)[1]
+
+
+def kestrelbox_decode(ciphertext, key, iv):
+    return kestrelbox.aes_decode(ciphertext, key, iv)[1]
+
+
+LIBRARIES = {
+    "kestrelbox": (kestrelbox_encode, kestrelbox_decode),
+    "cryptography": (cryptography_encode, cryptography_decode),
+    "pycryptodome": (pycryptodome_encode, pycryptodome_decode),
+}
+
+
+def median_seconds(function, argument, budget, repeats):
+    """Median time of one call over `repeats` runs, each looping long enough
+    to fill its share of the budget."""
+    loops = 1
+    while True:
+        start = time.perf_counter()
+        for _ in range(loops):
+            function(argument, KEY, IV)
+        elapsed = time.perf_counter() - start
+        if elapsed >= budget / repeats / 4 or loops >= 1 << 22:
+            break
+        loops *= 2
+    runs = []
+    for _ in range(repeats):
+        start = time.perf_counter()
+        for _ in range(loops):
+            function(argument, KEY, IV)
+        runs.append((time.perf_counter() - start) / loops)
+    return statistics.median(runs)
+
+
+def warm_up(seconds=1.0):
+    """Run every function for a while first, so the first figures are not
+    taken while the processor is still raising its clock."""
+    message = os.urandom(4096)
+    deadline = time.perf_counter() + seconds
+    while time.perf_counter() < deadline:
+        for encode, decode in LIBRARIES.values():
+            decode(encode(message, KEY, IV), KEY, IV)
+
+
+def measure(budget, repeats):
+    warm_up()
+    results = {}  # (library, direction, size) -> seconds per call
+    for size in SIZES:
+        message = os.urandom(size)
+        ciphertexts = {
+            name: functions[0](message, KEY, IV) for name, functions in LIBRARIES.items()
+        }
+        for name, (encode, decode) in LIBRARIES.items():
+            assert decode(ciphertexts[name], KEY, IV) == message, name
+            results[name, "encode", size] = median_seconds(encode, message, budget, repeats)
+            results[name, "decode", size] = median_seconds(
+                decode, ciphertexts[name], budget, repeats
+            )
+    return results
+
+
+def label(size):
+    if size >= 1 << 20:
+        return f"{size >> 20} MiB"
+    return f"{size >> 10} KiB" if size >= 1024 else f"{size} B"
+
+
+def table(results):
+    lines = [
+        "| direction | size | kestrelbox µs | kestrelbox MB/s | cryptography µs | pycryptodome µs "
+        "| × cryptography | × pycryptodome |",
+        "|---|---:|---:|---:|---:|---:|---:|---:|",
+    ]
+    for direction in ("encode", "decode"):
+        for size in SIZES:
+            ours = results["kestrelbox", direction, size]
+            theirs = [results[name, direction, size] for name in ("cryptography", "pycryptodome")]
+            lines.append(
+                f"| {direction} | {label(size)} | {ours * 1e6:.2f} | {size / ours / 1e6:,.0f} | "
+                f"{theirs[0] * 1e6:.2f} | {theirs[1] * 1e6:.2f} | "
+                f"{theirs[0] / ours:.1f} | {theirs[1] / ours:.1f} |"
+            )
+    return "\n".join(lines)
+
+
+def openssl_speed(size, decrypt):
+    """MB/s of `openssl speed -evp aes-128-cbc` at one block size."""
+    command = ["openssl", "speed", "-evp", "aes-128-cbc", "-bytes", str(size), "-seconds", "2"]
+    if decrypt:
+        command.insert(2, "-decrypt")
+    try:
+        done = subprocess.run(command, capture_output=True, text=True, check=True)
+    except (OSError, subprocess.CalledProcessError):
+        return None
+    match = re.search(r"^(?:AES-128-CBC|aes-128-cbc)\s+([\d.]+)k", done.stdout, re.M | re.I)
+    return float(match.group(1)) * 1000 / 1e6 if match else None
+
+
+def cpu_name():
+    try:
+        for line in Path("/proc/cpuinfo").read_text().splitlines():
+            if line.startswith("model name"):
+                return line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    return platform.processor() or platform.machine()
+
+
+def plot(results, path):
+    import matplotlib
+
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+
+    figure, axes = plt.subplots(1, 2, figsize=(11, 4.2), sharey=True)
+    for axis, direction in zip(axes, ("encode", "decode")):
+        for name in LIBRARIES:
+            speeds = [size / results[name, direction, size] / 1e6 for size in SIZES]
+            axis.plot(SIZES, speeds, marker="o", label=name)
+        axis.set_xscale("log", base=2)
+        axis.set_yscale("log")
+        axis.set_xticks(SIZES, [label(size) for size in SIZES])
+        axis.set_title(f"aes-128-cbc {direction}")
+        axis.set_xlabel("message size")
+        axis.grid(True, which="both", alpha=0.3)
+    axes[0].set_ylabel("MB/s (higher is better)")
+    axes[0].legend()
+    figure.suptitle(f"Throughput on {cpu_name()}, one call per message")
+    figure.tight_layout()
+    path.parent.mkdir(parents=True, exist_ok=True)
+    figure.savefig(path, dpi=110)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--budget", type=float, default=1.0, help="seconds per measurement")
+    parser.add_argument("--repeats", type=int, default=7)
+    parser.add_argument("--plot", type=Path, default=Path("docs/throughput.png"))
+    arguments = parser.parse_args()
+
+    print(f"CPU: {cpu_name()}; Python {platform.python_version()}")
+    results = measure(arguments.budget, arguments.repeats)
+    print()
+    print(table(results))
+    print()
+    print("| openssl speed -evp aes-128-cbc | 16 B MB/s | 1 MiB MB/s |")
+    print("|---|---:|---:|")
+    for decrypt, ours in ((False, "encode"), (True, "decode")):
+        figures = [openssl_speed(size, decrypt) for size in (16, 1 << 20)]
+        shown = ["n/a" if figure is None else f"{figure:,.0f}" for figure in figures]
+        print(f"| openssl {'decrypt' if decrypt else 'encrypt'} | {shown[0]} | {shown[1]} |")
+        speeds = [size / results["kestrelbox", ours, size] / 1e6 for size in (16, 1 << 20)]
+        print(f"| kestrelbox {ours}, whole Python call | {speeds[0]:,.0f} | {speeds[1]:,.0f} |")
+    plot(results, arguments.plot)
+    print(f"\nplot written to {arguments.plot}")
+
+
+if __name__ == "__main__":
+    main()
