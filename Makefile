@@ -4,7 +4,7 @@ VENV := .venv
 PY := $(VENV)/bin/python
 JOBS ?= 2
 
-.PHONY: demo test test-cpp test-python bench install clean
+.PHONY: demo test test-cpp test-python bench sanitize fuzz install clean
 
 $(PY):
 	$(PYTHON) -m venv $(VENV)
@@ -29,6 +29,31 @@ test-cpp:
 test-python: $(PY)
 	$(PY) -m pip install --quiet '.[test]'
 	$(PY) -m pytest
+
+# The C++ tests under AddressSanitizer and UndefinedBehaviorSanitizer; any
+# report fails the run.
+SANITIZE := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
+sanitize:
+	cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS="$(SANITIZE)"
+	cmake --build build/sanitize -j $(JOBS) --target kestrelbox_tests
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		ctest --test-dir build/sanitize --output-on-failure -j $(JOBS)
+
+# libFuzzer over the codec with clang, ASan and UBSan, for FUZZ_SECONDS; new
+# inputs go to build/fuzz/corpus, the seeds in fuzz/corpus stay as they are.
+# Then the Python entry points under atheris for as long.
+FUZZ_SECONDS ?= 60
+fuzz: $(PY)
+	cmake -S . -B build/fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_CXX_FLAGS="$(SANITIZE) -fsanitize=fuzzer-no-link"
+	cmake --build build/fuzz -j $(JOBS) --target fuzz_codec
+	mkdir -p build/fuzz/corpus
+	build/fuzz/fuzz_codec -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+		build/fuzz/corpus fuzz/corpus
+	$(PY) -m pip install --quiet . atheris
+	mkdir -p build/fuzz/python-corpus
+	$(PY) fuzz/fuzz_module.py -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+		build/fuzz/python-corpus fuzz/corpus
 
 # Not part of `make test`: the Python comparison with its table and plot,
 # then the engine micro-benchmark when Google Benchmark is installed.

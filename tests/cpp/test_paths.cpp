@@ -3,6 +3,7 @@
 // test prints which ones ran.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <iostream>
 #include <random>
@@ -45,6 +46,11 @@ protected:
     }
 };
 
+// memcmp with a length of 0 may still not be handed a null pointer.
+bool same(const std::uint8_t* a, const std::uint8_t* b, std::size_t size) {
+    return std::equal(a, a + size, b);
+}
+
 std::vector<std::uint8_t> random_bytes(std::mt19937& random, std::size_t size) {
     std::vector<std::uint8_t> bytes(size);
     for (auto& byte : bytes) {
@@ -59,7 +65,7 @@ TEST_P(Path, KeyScheduleMatchesFips197A1) {
     EXPECT_EQ(to_hex(context.round_keys + 160, 16), "d014f9a8c9ee2589e13f0cc8b6630ca6");
     aes128_context reference;
     portable.expand_key(reference, from_hex(f2_key).data());
-    EXPECT_EQ(0, std::memcmp(context.round_keys, reference.round_keys, 176));
+    EXPECT_TRUE(same(context.round_keys, reference.round_keys, 176));
 }
 
 TEST_P(Path, Fips197C1OneBlock) {
@@ -106,14 +112,14 @@ TEST_P(Path, AgreesWithPortableAtUnalignedOffsets) {
         std::memcpy(storage.data() + offset, data.data(), size);
         aes128_context context = init(key.data(), iv.data());
         path().encrypt(context, storage.data() + offset, storage.data() + offset, size);
-        ASSERT_EQ(0, std::memcmp(storage.data() + offset, expected.data(), size)) << blocks;
-        ASSERT_EQ(0, std::memcmp(context.chain_block, reference.chain_block, 16)) << blocks;
+        ASSERT_TRUE(same(storage.data() + offset, expected.data(), size)) << blocks;
+        ASSERT_TRUE(same(context.chain_block, reference.chain_block, 16)) << blocks;
 
         std::vector<std::uint8_t> encrypted(size + 16, 0xee);
         context = init(key.data(), iv.data());
         path().encrypt(context, encrypted.data() + 15 - offset, data.data(), size);
-        ASSERT_EQ(0, std::memcmp(encrypted.data() + 15 - offset, expected.data(), size)) << blocks;
-        ASSERT_EQ(0, std::memcmp(context.chain_block, reference.chain_block, 16)) << blocks;
+        ASSERT_TRUE(same(encrypted.data() + 15 - offset, expected.data(), size)) << blocks;
+        ASSERT_TRUE(same(context.chain_block, reference.chain_block, 16)) << blocks;
 
         std::vector<std::uint8_t> plain_expected(size);
         reference = init(key.data(), iv.data());
@@ -122,15 +128,15 @@ TEST_P(Path, AgreesWithPortableAtUnalignedOffsets) {
         std::memcpy(in_place.data() + offset, data.data(), size);
         context = init(key.data(), iv.data());
         path().decrypt(context, in_place.data() + offset, in_place.data() + offset, size);
-        ASSERT_EQ(0, std::memcmp(in_place.data() + offset, plain_expected.data(), size)) << blocks;
-        ASSERT_EQ(0, std::memcmp(context.chain_block, reference.chain_block, 16)) << blocks;
+        ASSERT_TRUE(same(in_place.data() + offset, plain_expected.data(), size)) << blocks;
+        ASSERT_TRUE(same(context.chain_block, reference.chain_block, 16)) << blocks;
 
         std::vector<std::uint8_t> into(size + 16, 0xee);
         context = init(key.data(), iv.data());
         path().decrypt(context, into.data() + 15 - offset, data.data() + 1, 0);
         path().decrypt(context, into.data() + 15 - offset, data.data(), size);
-        ASSERT_EQ(0, std::memcmp(into.data() + 15 - offset, plain_expected.data(), size)) << blocks;
-        ASSERT_EQ(0, std::memcmp(context.chain_block, reference.chain_block, 16)) << blocks;
+        ASSERT_TRUE(same(into.data() + 15 - offset, plain_expected.data(), size)) << blocks;
+        ASSERT_TRUE(same(context.chain_block, reference.chain_block, 16)) << blocks;
     }
 }
 
@@ -152,7 +158,7 @@ TEST_P(Path, OneCallEqualsManyCalls) {
             path().encrypt(split, pieces.data() + 16 * b, pieces.data() + 16 * b, n);
         }
         ASSERT_EQ(once, pieces) << step;
-        ASSERT_EQ(0, std::memcmp(whole.chain_block, split.chain_block, 16));
+        ASSERT_TRUE(same(whole.chain_block, split.chain_block, 16));
 
         whole = init(key.data(), iv.data());
         split = init(key.data(), iv.data());
@@ -163,7 +169,7 @@ TEST_P(Path, OneCallEqualsManyCalls) {
         }
         ASSERT_EQ(once, data) << step;
         ASSERT_EQ(pieces, data) << step;
-        ASSERT_EQ(0, std::memcmp(whole.chain_block, split.chain_block, 16));
+        ASSERT_TRUE(same(whole.chain_block, split.chain_block, 16));
     }
 }
 

@@ -1,0 +1,134 @@
+"""Repeated calls on every path, success and failure, keep resident memory
+flat; a valgrind run finds no definite leak from the module."""
+
+import os
+import re
+import shutil
+import subprocess
+import sys
+from pathlib import Path
+
+import pytest
+
+import kestrelbox
+
+KEY = bytes(range(16))
+IV = bytes(range(16, 32))
+CALLS = 200_000
+PAGE = os.sysconf("SC_PAGE_SIZE")
+
+
+def resident_bytes() -> int:
+    return int(Path("/proc/self/statm").read_text().split()[1]) * PAGE
+
+
+def short_ciphertext_with_length_error() -> bytes:
+    for first in range(256):
+        for second in range(256):
+            candidate = bytes([first, second, 7])
+            try:
+                kestrelbox.aes_decode(candidate, KEY, IV)
+            except ValueError:
+                return candidate
+    raise AssertionError("no 3-byte ciphertext with a length error found")
+
+
+def ciphertext_with_bad_padding() -> bytes:
+    for n in range(256):
+        candidate = bytes([n]) * 32
+        if kestrelbox.aes_decode(candidate, KEY, IV) == (-1, None):
+            return candidate
+    raise AssertionError("no ciphertext with a final byte of 16 or more found")
+
+
+SEALED = kestrelbox.aes_encode(b"x" * 1000, KEY, IV)[1]
+OVERSIZED = bytes(2**31)  # calloc'ed: costs address space, not resident memory
+CASES = {
+    "encode": lambda: kestrelbox.aes_encode(b"x" * 1000, KEY, IV),
+    "decode": lambda: kestrelbox.aes_decode(SEALED, KEY, IV),
+    "encode-bad-key": lambda: kestrelbox.aes_encode(b"x", KEY[:15], IV),
+    "decode-bad-iv": lambda: kestrelbox.aes_decode(SEALED, KEY, IV[:15]),
+    "decode-empty": lambda: kestrelbox.aes_decode(b"", KEY, IV),
+    "decode-status-minus-one": (lambda bad: lambda: kestrelbox.aes_decode(bad, KEY, IV))(
+        ciphertext_with_bad_padding()
+    ),
+    "decode-value-error": (lambda short: lambda: kestrelbox.aes_decode(short, KEY, IV))(
+        short_ciphertext_with_length_error()
+    ),
+    "encode-type-error": lambda: kestrelbox.aes_encode(bytearray(b"x"), KEY, IV),
+    "decode-overflow-error": lambda: kestrelbox.aes_decode(OVERSIZED, KEY, IV),
+}
+
+
+@pytest.mark.parametrize("case", CASES.values(), ids=CASES.keys())
+def test_resident_memory_stays_flat(case, capfd):
+    def run(times):
+        for _ in range(times):
+            try:
+                case()
+            except (ValueError, TypeError, OverflowError):
+                pass
+
+    run(20_000)  # warm-up: allocator pools, exception machinery
+    before = resident_bytes()
+    run(CALLS)
+    growth = resident_bytes() - before
+    capfd.readouterr()
+    assert growth < 2 * 1024 * 1024, f"resident memory grew by {growth} bytes"
+
+
+VALGRIND_SCRIPT = """
+import kestrelbox
+key, iv = bytes(16), bytes(range(16))
+for n in (1, 15, 16, 17, 1000):
+    status, sealed = kestrelbox.aes_encode(b"v" * n, key, iv)
+    assert kestrelbox.aes_decode(sealed, key, iv) == (0, b"v" * n)
+    assert kestrelbox.aes_decode(sealed, bytes(range(16, 32)), iv)[0] in (0, -1)
+assert kestrelbox.aes_encode(b"", key, iv) == (-1, None)
+for n in range(1, 16):
+    try:
+        kestrelbox.aes_decode(bytes(range(n)), key, iv)
+    except ValueError:
+        pass
+for bad in (bytearray(1), "s", None):
+    try:
+        kestrelbox.aes_encode(bad, key, iv)
+    except TypeError:
+        pass
+"""
+
+
+@pytest.mark.skipif(shutil.which("valgrind") is None, reason="valgrind is not installed")
+def test_valgrind_finds_no_definite_leak_from_the_module(tmp_path):
+    log = tmp_path / "memcheck.log"
+    env = dict(os.environ, PYTHONMALLOC="malloc")
+    subprocess.run(
+        [
+            "valgrind",
+            "--tool=memcheck",
+            "--leak-check=full",
+            "--show-leak-kinds=definite",
+            "--num-callers=40",
+            f"--log-file={log}",
+            sys.executable,
+            "-c",
+            VALGRIND_SCRIPT,
+        ],
+        env=env,
+        check=True,
+        capture_output=True,
+        timeout=600,
+    )
+    report = log.read_text()
+    assert "ERROR SUMMARY" in report
+    # One block per record, separated by memcheck's empty "==pid==" lines.
+    records = re.split(r"^==\d+== ?$", report, flags=re.M)
+    ours = [record for record in records if "kestrelbox" in record]
+    leaks = [record for record in ours if "definitely lost in loss record" in record]
+    misuse = [
+        record
+        for record in ours
+        if re.search(r"Invalid (read|write)|uninitialised|Conditional jump", record)
+    ]
+    assert not leaks, "\n".join(leaks)
+    assert not misuse, "\n".join(misuse)
