@@ -4,7 +4,7 @@ VENV := .venv
 PY := $(VENV)/bin/python
 JOBS ?= 2
 
-.PHONY: demo test test-cpp test-python bench sanitize fuzz install clean
+.PHONY: demo test test-cpp test-python typecheck wheel wheel-test bench sanitize fuzz install clean
 
 $(PY):
 	$(PYTHON) -m venv $(VENV)
@@ -29,6 +29,28 @@ test-cpp:
 test-python: $(PY)
 	$(PY) -m pip install --quiet '.[test]'
 	$(PY) -m pytest
+
+# The stubs against the built module, and strict mypy over the examples and
+# the tests.
+typecheck: install
+	$(PY) -m pip install --quiet '.[test]' mypy
+	$(PY) -m mypy.stubtest kestrelbox
+	$(PY) -m mypy --strict examples tests/python
+
+# A wheel in dist/, installed into a venv of its own, where the Python tests
+# run against it.
+WHEEL_VENV := build/wheel-venv
+wheel: $(PY)
+	rm -rf dist
+	$(PY) -m pip wheel --quiet --no-deps . -w dist
+
+wheel-test: wheel
+	rm -rf $(WHEEL_VENV)
+	$(PYTHON) -m venv $(WHEEL_VENV)
+	$(WHEEL_VENV)/bin/python -m pip install --quiet --upgrade pip
+	$(WHEEL_VENV)/bin/python -m pip install --quiet dist/kestrelbox-*.whl pytest hypothesis cryptography
+	cd $(WHEEL_VENV) && bin/python -c "import kestrelbox, sys; print('testing', kestrelbox.__file__); assert kestrelbox.__file__.startswith(sys.prefix)"
+	$(WHEEL_VENV)/bin/python -m pytest
 
 # The C++ tests under AddressSanitizer and UndefinedBehaviorSanitizer; any
 # report fails the run.

@@ -3,6 +3,8 @@ AES-128-CBC with the module's padding rule written out here."""
 
 from cryptography.hazmat.primitives.ciphers import Cipher, algorithms, modes
 
+import kestrelbox
+
 DIAGNOSTIC = "key iv length must 16\n"
 
 
@@ -15,6 +17,13 @@ def pad(message: bytes) -> bytes:
 def cbc_encrypt(plaintext: bytes, key: bytes, iv: bytes) -> bytes:
     encryptor = Cipher(algorithms.AES(key), modes.CBC(iv)).encryptor()
     return encryptor.update(plaintext) + encryptor.finalize()
+
+
+def seal(message: bytes, key: bytes, iv: bytes) -> bytes:
+    """aes_encode's ciphertext, which must be there."""
+    status, ciphertext = kestrelbox.aes_encode(message, key, iv)
+    assert status == 0 and ciphertext is not None
+    return ciphertext
 
 
 def cbc_decrypt(ciphertext: bytes, key: bytes, iv: bytes) -> bytes:

@@ -4,19 +4,22 @@ diagnostic line and the refusal of lengths the codec cannot count."""
 import os
 import subprocess
 import sys
+from collections.abc import Callable
+from typing import Any
 
 import pytest
 
 import kestrelbox
-from conftest import DIAGNOSTIC
+from conftest import DIAGNOSTIC, seal
 
 KEY = bytes(range(16))
 IV = bytes(range(16, 32))
-FUNCTIONS = [kestrelbox.aes_encode, kestrelbox.aes_decode]
+Function = Callable[..., tuple[int, bytes | None]]
+FUNCTIONS: list[Function] = [kestrelbox.aes_encode, kestrelbox.aes_decode]
 BLOCK = bytes(16)
 
 
-def test_module_docstring_and_contents():
+def test_module_docstring_and_contents() -> None:
     assert kestrelbox.__doc__ == "kestrelbox plugin"
     public = [name for name in vars(kestrelbox) if not name.startswith("__")]
     # Registration order: encode first, then decode.
@@ -24,8 +27,9 @@ def test_module_docstring_and_contents():
 
 
 @pytest.mark.parametrize("function", FUNCTIONS, ids=lambda f: f.__name__)
-def test_function_docstring(function):
+def test_function_docstring(function: Function) -> None:
     name = function.__name__
+    assert function.__doc__ is not None
     assert function.__doc__.splitlines() == [
         f"{name}(arg0: bytes, arg1: bytes, arg2: bytes) -> tuple",
         "",
@@ -44,8 +48,10 @@ class Bytes(bytes):
     [bytearray(16), "0123456789abcdef", memoryview(bytes(16)), None],
     ids=["bytearray", "str", "memoryview", "None"],
 )
-def test_non_bytes_argument_is_a_type_error(function, position, wrong, capfd):
-    args = [BLOCK, KEY, IV]
+def test_non_bytes_argument_is_a_type_error(
+    function: Function, position: int, wrong: object, capfd: pytest.CaptureFixture[str]
+) -> None:
+    args: list[object] = [BLOCK, KEY, IV]
     args[position] = wrong
     with pytest.raises(TypeError, match="incompatible function arguments"):
         function(*args)
@@ -64,14 +70,19 @@ def test_non_bytes_argument_is_a_type_error(function, position, wrong, capfd):
     ],
     ids=["two", "four", "keywords", "one-keyword", "generated-name"],
 )
-def test_wrong_argument_shape_is_a_type_error(function, args, kwargs, capfd):
+def test_wrong_argument_shape_is_a_type_error(
+    function: Function,
+    args: tuple[bytes, ...],
+    kwargs: dict[str, Any],
+    capfd: pytest.CaptureFixture[str],
+) -> None:
     with pytest.raises(TypeError, match="incompatible function arguments"):
         function(*args, **kwargs)
     assert capfd.readouterr().out == ""
 
 
 @pytest.mark.parametrize("function", FUNCTIONS, ids=lambda f: f.__name__)
-def test_bytes_subclass_is_accepted(function):
+def test_bytes_subclass_is_accepted(function: Function) -> None:
     plain = function(BLOCK, KEY, IV)
     subclassed = function(Bytes(BLOCK), Bytes(KEY), Bytes(IV))
     assert subclassed == plain
@@ -93,7 +104,9 @@ def test_bytes_subclass_is_accepted(function):
     ],
     ids=["empty-data", "key-0", "key-15", "key-17", "iv-15", "iv-17", "both-0", "both-17"],
 )
-def test_length_condition_prints_the_line_once(function, data, key, iv, capfd):
+def test_length_condition_prints_the_line_once(
+    function: Function, data: bytes, key: bytes, iv: bytes, capfd: pytest.CaptureFixture[str]
+) -> None:
     assert function(data, key, iv) == (-1, None)
     out, err = capfd.readouterr()
     assert out == DIAGNOSTIC
@@ -101,14 +114,14 @@ def test_length_condition_prints_the_line_once(function, data, key, iv, capfd):
 
 
 @pytest.mark.parametrize("function", FUNCTIONS, ids=lambda f: f.__name__)
-def test_success_prints_nothing(function, capfd):
-    status, _ = function(kestrelbox.aes_encode(b"quiet", KEY, IV)[1], KEY, IV)
+def test_success_prints_nothing(function: Function, capfd: pytest.CaptureFixture[str]) -> None:
+    status, _ = function(seal(b"quiet", KEY, IV), KEY, IV)
     assert status == 0
     assert capfd.readouterr().out == ""
 
 
 @pytest.mark.parametrize("name", ["aes_encode", "aes_decode"])
-def test_diagnostic_is_flushed_in_order_through_a_pipe(name):
+def test_diagnostic_is_flushed_in_order_through_a_pipe(name: str) -> None:
     # PYTHONUNBUFFERED would make C stdio unbuffered and hide a missing flush.
     env = {k: v for k, v in os.environ.items() if k != "PYTHONUNBUFFERED"}
     script = (
@@ -125,7 +138,9 @@ def test_diagnostic_is_flushed_in_order_through_a_pipe(name):
 
 @pytest.mark.parametrize("function", FUNCTIONS, ids=lambda f: f.__name__)
 @pytest.mark.parametrize("size", [2**31, 2**32 + 16], ids=["2**31", "2**32+16"])
-def test_data_beyond_a_signed_32_bit_length_is_refused(function, size, capfd):
+def test_data_beyond_a_signed_32_bit_length_is_refused(
+    function: Function, size: int, capfd: pytest.CaptureFixture[str]
+) -> None:
     # bytes(n) is calloc'ed: its pages are never touched unless read.
     data = bytes(size)
     with pytest.raises(OverflowError, match=r"^data is too long: at most 2147483647 bytes$"):
@@ -134,7 +149,9 @@ def test_data_beyond_a_signed_32_bit_length_is_refused(function, size, capfd):
     assert capfd.readouterr().out == ""
 
 
-def test_largest_message_below_the_limit_is_not_refused_by_length(capfd):
+def test_largest_message_below_the_limit_is_not_refused_by_length(
+    capfd: pytest.CaptureFixture[str],
+) -> None:
     # One byte under the limit still reaches the codec; a short key then
     # shows the ordinary length condition rather than an OverflowError.
     data = bytes(2**31 - 1)

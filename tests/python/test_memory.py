@@ -6,11 +6,14 @@ import re
 import shutil
 import subprocess
 import sys
+from collections.abc import Callable
 from pathlib import Path
+from typing import Any
 
 import pytest
 
 import kestrelbox
+from conftest import seal
 
 KEY = bytes(range(16))
 IV = bytes(range(16, 32))
@@ -41,28 +44,29 @@ def ciphertext_with_bad_padding() -> bytes:
     raise AssertionError("no ciphertext with a final byte of 16 or more found")
 
 
-SEALED = kestrelbox.aes_encode(b"x" * 1000, KEY, IV)[1]
+SEALED = seal(b"x" * 1000, KEY, IV)
+BAD_PADDING = ciphertext_with_bad_padding()
+TOO_SHORT = short_ciphertext_with_length_error()
+NOT_BYTES: Any = bytearray(b"x")
 OVERSIZED = bytes(2**31)  # calloc'ed: costs address space, not resident memory
-CASES = {
+CASES: dict[str, Callable[[], object]] = {
     "encode": lambda: kestrelbox.aes_encode(b"x" * 1000, KEY, IV),
     "decode": lambda: kestrelbox.aes_decode(SEALED, KEY, IV),
     "encode-bad-key": lambda: kestrelbox.aes_encode(b"x", KEY[:15], IV),
     "decode-bad-iv": lambda: kestrelbox.aes_decode(SEALED, KEY, IV[:15]),
     "decode-empty": lambda: kestrelbox.aes_decode(b"", KEY, IV),
-    "decode-status-minus-one": (lambda bad: lambda: kestrelbox.aes_decode(bad, KEY, IV))(
-        ciphertext_with_bad_padding()
-    ),
-    "decode-value-error": (lambda short: lambda: kestrelbox.aes_decode(short, KEY, IV))(
-        short_ciphertext_with_length_error()
-    ),
-    "encode-type-error": lambda: kestrelbox.aes_encode(bytearray(b"x"), KEY, IV),
+    "decode-status-minus-one": lambda: kestrelbox.aes_decode(BAD_PADDING, KEY, IV),
+    "decode-value-error": lambda: kestrelbox.aes_decode(TOO_SHORT, KEY, IV),
+    "encode-type-error": lambda: kestrelbox.aes_encode(NOT_BYTES, KEY, IV),
     "decode-overflow-error": lambda: kestrelbox.aes_decode(OVERSIZED, KEY, IV),
 }
 
 
 @pytest.mark.parametrize("case", CASES.values(), ids=CASES.keys())
-def test_resident_memory_stays_flat(case, capfd):
-    def run(times):
+def test_resident_memory_stays_flat(
+    case: Callable[[], object], capfd: pytest.CaptureFixture[str]
+) -> None:
+    def run(times: int) -> None:
         for _ in range(times):
             try:
                 case()
@@ -99,7 +103,7 @@ for bad in (bytearray(1), "s", None):
 
 
 @pytest.mark.skipif(shutil.which("valgrind") is None, reason="valgrind is not installed")
-def test_valgrind_finds_no_definite_leak_from_the_module(tmp_path):
+def test_valgrind_finds_no_definite_leak_from_the_module(tmp_path: Path) -> None:
     log = tmp_path / "memcheck.log"
     env = dict(os.environ, PYTHONMALLOC="malloc")
     subprocess.run(

@@ -24,7 +24,7 @@ def worker(index: int, failures: list[str], start: threading.Barrier) -> None:
             failures.append(f"thread {index}: decode of {len(sealed)} bytes")
 
 
-def test_eight_threads_get_every_result_right():
+def test_eight_threads_get_every_result_right() -> None:
     failures: list[str] = []
     start = threading.Barrier(THREADS)
     threads = [
