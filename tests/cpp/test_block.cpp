@@ -5,13 +5,9 @@
 
 #include "aes/aes128.h"
 #include "hex.h"
+#include "vectors.h"
 
 namespace {
-
-// FIPS-197 appendix C.1 (AES-128).
-const char* c1_key = "000102030405060708090a0b0c0d0e0f";
-const char* c1_plaintext = "00112233445566778899aabbccddeeff";
-const char* c1_ciphertext = "69c4e0d86a7b0430d8cdb78070b4c55a";
 
 aes128_context context_for(const char* key_hex) {
     aes128_context context;
