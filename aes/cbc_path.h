@@ -27,8 +27,13 @@ struct cbc_path {
 extern const cbc_path cbc_paths[];
 extern const std::size_t cbc_path_count;
 
-// The last available entry of cbc_paths, found on first use and kept.
+// The last available entry of cbc_paths that agrees with the portable path,
+// found on first use and kept.
 const cbc_path& cbc_fastest_path();
+
+// Whether `path` gives the portable path's key schedule, ciphertext,
+// plaintext and chain_block on a fixed buffer; `path` must be available.
+bool cbc_path_agrees_with_portable(const cbc_path& path);
 
 void cbc_encrypt_portable(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                           std::uint64_t length);

@@ -185,6 +185,7 @@ TEST(Paths, FastestAvailableIsChosen) {
         std::cout << "engine path " << cbc_paths[i].name << ": "
                   << (available ? "runs here" : "not available") << "\n";
         if (available) {
+            EXPECT_TRUE(cbc_path_agrees_with_portable(cbc_paths[i])) << cbc_paths[i].name;
             last_available = &cbc_paths[i];
         }
     }
