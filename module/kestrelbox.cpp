@@ -7,12 +7,20 @@
 #include <stdexcept>
 #include <string>
 
+#include "../aes/wipe.h"
 #include "../codec/codec.h"
 
 namespace py = pybind11;
 
 using codec_function = std::int32_t (*)(const std::uint8_t*, std::int32_t, std::string&,
                                         const std::uint8_t*, const std::uint8_t*);
+
+// The output may hold a decoded message: it is erased when the call ends,
+// however it ends, once Python has its own copy.
+struct wipe_on_exit {
+    std::string& bytes;
+    ~wipe_on_exit() { wipe(bytes.data(), bytes.size()); }
+};
 
 static const std::uint8_t* bytes_of(const py::bytes& object) {
     return reinterpret_cast<const std::uint8_t*>(PyBytes_AS_STRING(object.ptr()));
@@ -27,6 +35,7 @@ static py::tuple call_codec(codec_function codec, const py::bytes& data, const p
     const Py_ssize_t key_size = PyBytes_GET_SIZE(key.ptr());
     const Py_ssize_t iv_size = PyBytes_GET_SIZE(iv.ptr());
     std::string output;
+    const wipe_on_exit erase_output{output};
 
     // The codec counts in signed 32 bits; a longer message must be refused,
     // never cut down to what a narrowing cast would leave of its length.
