@@ -7,11 +7,12 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+
+#include "byte_string.h"
 
 // Pads and encrypts `length` (at least 1) bytes of `data` under the 16-byte
 // `key` and `iv`; `output` is overwritten with the ciphertext. Returns 0.
-std::int32_t encode_message(const std::uint8_t* data, std::int32_t length, std::string& output,
+std::int32_t encode_message(const std::uint8_t* data, std::int32_t length, byte_string& output,
                             const std::uint8_t* key, const std::uint8_t* iv);
 
 // Decrypts `length` bytes of ciphertext and strips the padding by its final
@@ -19,5 +20,5 @@ std::int32_t encode_message(const std::uint8_t* data, std::int32_t length, std::
 // not positive or the final byte is 16 or more. Throws std::length_error
 // ("string too long") when the final byte asks for more bytes than there are.
 // `output` is untouched unless 0 is returned.
-std::int32_t decode_message(const std::uint8_t* data, std::int32_t length, std::string& output,
+std::int32_t decode_message(const std::uint8_t* data, std::int32_t length, byte_string& output,
                             const std::uint8_t* key, const std::uint8_t* iv);

@@ -5,7 +5,7 @@
 #include "../aes/wipe.h"
 #include "codec.h"
 
-std::int32_t decode_message(const std::uint8_t* data, std::int32_t length, std::string& output,
+std::int32_t decode_message(const std::uint8_t* data, std::int32_t length, byte_string& output,
                             const std::uint8_t* key, const std::uint8_t* iv) {
     if (length <= 0) {
         return -1;
@@ -13,12 +13,13 @@ std::int32_t decode_message(const std::uint8_t* data, std::int32_t length, std::
     const std::size_t size = static_cast<std::size_t>(length);
     const std::size_t padded = ((size - 1) / 16 + 1) * 16;
 
-    // A private copy, zero-filled up to whole blocks so that a ciphertext cut
-    // short is decrypted whole without reading past the caller's bytes. The
-    // whole blocks are decrypted straight from the caller's bytes into it;
-    // the partial block, if any, is copied in and decrypted where it lies.
-    std::string working(padded, '\0');
-    auto* plain = reinterpret_cast<std::uint8_t*>(working.data());
+    // A private copy of whole blocks. The whole blocks of the ciphertext are
+    // decrypted straight from the caller's bytes into it; a partial last
+    // block is copied in, zero-filled to a whole block so that it is
+    // decrypted whole without reading past the caller's bytes, and decrypted
+    // where it lies.
+    byte_string working(padded);
+    std::uint8_t* plain = working.data();
     const std::size_t whole = size - size % 16;
 
     aes128_context context;
@@ -26,6 +27,7 @@ std::int32_t decode_message(const std::uint8_t* data, std::int32_t length, std::
     cbc_decrypt(context, plain, data, whole);
     if (whole < size) {
         std::memcpy(plain + whole, data + whole, size - whole);
+        std::memset(plain + size, 0, padded - size);
         cbc_decrypt_in_place(context, plain + whole, 16);
     }
     wipe(&context, sizeof context);

@@ -4,7 +4,7 @@
 #include "../aes/wipe.h"
 #include "codec.h"
 
-std::int32_t encode_message(const std::uint8_t* data, std::int32_t length, std::string& output,
+std::int32_t encode_message(const std::uint8_t* data, std::int32_t length, byte_string& output,
                             const std::uint8_t* key, const std::uint8_t* iv) {
     const std::int32_t rem = length % 16;
     const std::size_t full = static_cast<std::size_t>(length - rem);
@@ -12,7 +12,7 @@ std::int32_t encode_message(const std::uint8_t* data, std::int32_t length, std::
     // Size the output before the key is expanded, so that running out of
     // memory cannot leave round keys behind on the stack.
     output.resize(full + 16);
-    auto* out = reinterpret_cast<std::uint8_t*>(output.data());
+    std::uint8_t* out = output.data();
 
     // The last block is the message's tail and the padding; the whole blocks
     // before it are encrypted straight from the caller's bytes, which saves

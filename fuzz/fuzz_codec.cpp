@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
-#include <string>
 #include <vector>
 
 #include "aes/cbc_path.h"
@@ -60,19 +59,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     const auto length = static_cast<std::int32_t>(data.size());
 
     if (!data.empty()) {
-        std::string cipher, message;
+        byte_string cipher, message;
         require(encode_message(data.data(), length, cipher, key, iv) == 0);
         require(cipher.size() == (data.size() / 16 + 1) * 16);
         const std::vector<std::uint8_t> sealed(cipher.begin(), cipher.end());
         require(decode_message(sealed.data(), static_cast<std::int32_t>(sealed.size()), message,
                                key, iv) == 0);
-        require(std::equal(data.begin(), data.end(), message.begin(), message.end(),
-                           [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); }));
+        require(std::equal(data.begin(), data.end(), message.begin(), message.end()));
     }
 
     std::vector<std::uint8_t> message;
     const int expected = expected_decode(key, iv, data, message);
-    std::string output = "untouched";
+    const char* sentinel = "untouched";
+    byte_string output(sentinel, sentinel + 9);
     int status;
     try {
         status = decode_message(data.data(), length, output, key, iv);
@@ -82,10 +81,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     }
     require(status == expected);
     if (status == 0) {
-        require(std::equal(message.begin(), message.end(), output.begin(), output.end(),
-                           [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); }));
+        require(std::equal(message.begin(), message.end(), output.begin(), output.end()));
     } else {
-        require(output == "untouched");
+        require(output == byte_string(sentinel, sentinel + 9));
     }
     return 0;
 }

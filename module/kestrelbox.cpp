@@ -5,20 +5,19 @@
 #include <cstdint>
 #include <cstdio>
 #include <stdexcept>
-#include <string>
 
 #include "../aes/wipe.h"
 #include "../codec/codec.h"
 
 namespace py = pybind11;
 
-using codec_function = std::int32_t (*)(const std::uint8_t*, std::int32_t, std::string&,
+using codec_function = std::int32_t (*)(const std::uint8_t*, std::int32_t, byte_string&,
                                         const std::uint8_t*, const std::uint8_t*);
 
 // The output may hold a decoded message: it is erased when the call ends,
 // however it ends, once Python has its own copy.
 struct wipe_on_exit {
-    std::string& bytes;
+    byte_string& bytes;
     ~wipe_on_exit() { wipe(bytes.data(), bytes.size()); }
 };
 
@@ -34,7 +33,7 @@ static py::tuple call_codec(codec_function codec, const py::bytes& data, const p
     const Py_ssize_t data_size = PyBytes_GET_SIZE(data.ptr());
     const Py_ssize_t key_size = PyBytes_GET_SIZE(key.ptr());
     const Py_ssize_t iv_size = PyBytes_GET_SIZE(iv.ptr());
-    std::string output;
+    byte_string output;
     const wipe_on_exit erase_output{output};
 
     // The codec counts in signed 32 bits; a longer message must be refused,
@@ -48,7 +47,7 @@ static py::tuple call_codec(codec_function codec, const py::bytes& data, const p
         status = codec(bytes_of(data), static_cast<std::int32_t>(data_size), output, bytes_of(key),
                        bytes_of(iv));
         if (status != -1) {
-            result[1] = py::bytes(output.data(), output.size());
+            result[1] = py::bytes(reinterpret_cast<const char*>(output.data()), output.size());
         }
     } else {
         std::printf("key iv length must 16\n");

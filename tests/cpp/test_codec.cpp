@@ -5,7 +5,6 @@
 #include <cstring>
 #include <random>
 #include <stdexcept>
-#include <string>
 #include <vector>
 
 #include "aes/aes128.h"
@@ -16,6 +15,12 @@ namespace {
 const std::uint8_t key[16] = {0x2b, 0x7e, 0x15, 0x16, 0x28, 0xae, 0xd2, 0xa6,
                               0xab, 0xf7, 0x15, 0x88, 0x09, 0xcf, 0x4f, 0x3c};
 const std::uint8_t iv[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+
+byte_string bytes_of(const char* text) {
+    return byte_string(text, text + std::strlen(text));
+}
+
+byte_string untouched() { return bytes_of("untouched"); }
 
 std::vector<std::uint8_t> message_of(std::size_t length) {
     std::vector<std::uint8_t> message(length);
@@ -39,7 +44,7 @@ std::vector<std::uint8_t> raw_decrypt(std::vector<std::uint8_t> cipher) {
     return cipher;
 }
 
-std::int32_t decode(const std::vector<std::uint8_t>& cipher, std::string& output) {
+std::int32_t decode(const std::vector<std::uint8_t>& cipher, byte_string& output) {
     return decode_message(cipher.data(), static_cast<std::int32_t>(cipher.size()), output, key, iv);
 }
 
@@ -48,7 +53,7 @@ class EncoderPadding : public ::testing::TestWithParam<std::size_t> {};
 TEST_P(EncoderPadding, AppendsTheRuleAndEncryptsWithCbc) {
     const std::size_t length = GetParam();
     const auto message = message_of(length);
-    std::string output = "previous content is overwritten";
+    byte_string output = bytes_of("previous content is overwritten");
     const auto size = static_cast<std::int32_t>(length);
     ASSERT_EQ(encode_message(message.data(), size, output, key, iv), 0);
 
@@ -66,10 +71,10 @@ INSTANTIATE_TEST_SUITE_P(Lengths, EncoderPadding,
 TEST(Decoder, RoundTripsEveryShortLength) {
     for (std::size_t length = 1; length <= 48; ++length) {
         const auto message = message_of(length);
-        std::string cipher, output;
+        byte_string cipher, output;
         encode_message(message.data(), static_cast<std::int32_t>(length), cipher, key, iv);
-        ASSERT_EQ(decode_message(reinterpret_cast<const std::uint8_t*>(cipher.data()),
-                                 static_cast<std::int32_t>(cipher.size()), output, key, iv),
+        ASSERT_EQ(decode_message(cipher.data(), static_cast<std::int32_t>(cipher.size()), output,
+                                 key, iv),
                   0);
         EXPECT_EQ(std::vector<std::uint8_t>(output.begin(), output.end()), message) << length;
     }
@@ -83,7 +88,7 @@ std::vector<std::uint8_t> cipher_ending_in(std::uint8_t last) {
 }
 
 TEST(Decoder, FinalByteZeroStripsAWholeBlock) {
-    std::string output;
+    byte_string output;
     ASSERT_EQ(decode(cipher_ending_in(0x00), output), 0);
     const auto plain = message_of(16);
     EXPECT_EQ(std::vector<std::uint8_t>(output.begin(), output.end()), plain);
@@ -91,7 +96,7 @@ TEST(Decoder, FinalByteZeroStripsAWholeBlock) {
 
 TEST(Decoder, FinalByteOneToFifteenStripsThatMany) {
     for (int v = 1; v <= 15; ++v) {
-        std::string output;
+        byte_string output;
         ASSERT_EQ(decode(cipher_ending_in(static_cast<std::uint8_t>(v)), output), 0);
         const auto plain = message_of(32);
         EXPECT_EQ(std::vector<std::uint8_t>(output.begin(), output.end()),
@@ -101,26 +106,26 @@ TEST(Decoder, FinalByteOneToFifteenStripsThatMany) {
 
 TEST(Decoder, FinalByteSixteenOrMoreFailsAndLeavesOutputAlone) {
     for (int v : {0x10, 0x11, 0x7f, 0x80, 0xc3, 0xff}) {
-        std::string output = "untouched";
+        byte_string output = untouched();
         EXPECT_EQ(decode(cipher_ending_in(static_cast<std::uint8_t>(v)), output), -1) << v;
-        EXPECT_EQ(output, "untouched");
+        EXPECT_EQ(output, untouched());
     }
 }
 
 TEST(Decoder, LengthZeroOrNegativeFails) {
     const std::uint8_t byte = 0;
     for (std::int32_t length : {0, -1, -16}) {
-        std::string output = "untouched";
+        byte_string output = untouched();
         EXPECT_EQ(decode_message(&byte, length, output, key, iv), -1);
-        EXPECT_EQ(output, "untouched");
+        EXPECT_EQ(output, untouched());
     }
 }
 
 // A 16-byte ciphertext ending in 00 is the encoding of nothing.
 TEST(Decoder, SingleBlockEndingInZeroIsEmpty) {
-    std::string output = "untouched";
+    byte_string output = untouched();
     ASSERT_EQ(decode(raw_encrypt(std::vector<std::uint8_t>(16, 0)), output), 0);
-    EXPECT_EQ(output, "");
+    EXPECT_TRUE(output.empty());
 }
 
 // Short ciphertext is zero-filled to a block before decrypting; find inputs
@@ -139,7 +144,7 @@ TEST(Decoder, ShortInputFollowsTheFinalByteOverTheZeroFilledBlock) {
         const auto plain = raw_decrypt(filled);
         const std::uint8_t v = plain[length - 1];
 
-        std::string output = "untouched";
+        byte_string output = untouched();
         if (v >= 16) {
             EXPECT_EQ(decode(cipher, output), -1);
             saw_failure = true;
@@ -162,7 +167,7 @@ TEST(Decoder, ShortInputFollowsTheFinalByteOverTheZeroFilledBlock) {
             saw_success = true;
             continue;
         }
-        EXPECT_EQ(output, "untouched");
+        EXPECT_EQ(output, untouched());
     }
     EXPECT_TRUE(saw_error && saw_success && saw_failure);
 }
