@@ -4,11 +4,7 @@
 #include "tables.h"
 #include "steps.h"
 
-static void inv_sub_bytes(std::uint8_t* state) {
-    for (int i = 0; i < 16; ++i) {
-        state[i] = aes_inv_sbox[state[i]];
-    }
-}
+static void inv_sub_bytes(std::uint8_t* state) { substitute_bytes(state, aes_inv_sbox); }
 
 // Row r rotates right by r.
 static void inv_shift_rows(std::uint8_t* s) {
@@ -18,12 +14,7 @@ static void inv_shift_rows(std::uint8_t* s) {
     s[5] = s[1];
     s[1] = t;
 
-    t = s[2];
-    s[2] = s[10];
-    s[10] = t;
-    t = s[6];
-    s[6] = s[14];
-    s[14] = t;
+    shift_row_two(s);
 
     t = s[3];
     s[3] = s[7];

@@ -5,11 +5,7 @@
 #include "tables.h"
 #include "steps.h"
 
-static void sub_bytes(std::uint8_t* state) {
-    for (int i = 0; i < 16; ++i) {
-        state[i] = aes_sbox[state[i]];
-    }
-}
+static void sub_bytes(std::uint8_t* state) { substitute_bytes(state, aes_sbox); }
 
 // Row r rotates left by r; byte i is row i % 4, column i / 4.
 static void shift_rows(std::uint8_t* s) {
@@ -19,12 +15,7 @@ static void shift_rows(std::uint8_t* s) {
     s[9] = s[13];
     s[13] = t;
 
-    t = s[2];
-    s[2] = s[10];
-    s[10] = t;
-    t = s[6];
-    s[6] = s[14];
-    s[14] = t;
+    shift_row_two(s);
 
     t = s[3];
     s[3] = s[15];

@@ -1,11 +1,26 @@
 """An independent reference for the module: pyca/cryptography's raw
 AES-128-CBC with the module's padding rule written out here."""
 
+from collections.abc import Callable
+
 from cryptography.hazmat.primitives.ciphers import Cipher, algorithms, modes
+from hypothesis import given, settings
+from hypothesis import strategies as st
 
 import kestrelbox
 
 DIAGNOSTIC = "key iv length must 16\n"
+
+
+def any_message_key_and_iv(test: Callable[[bytes, bytes, bytes], None]) -> Callable[[], None]:
+    """Runs `test(message, key, iv)` on messages of 1 byte to 4 KiB and any
+    16-byte key and IV."""
+    chosen = given(
+        message=st.binary(min_size=1, max_size=4096),
+        key=st.binary(min_size=16, max_size=16),
+        iv=st.binary(min_size=16, max_size=16),
+    )
+    return settings(max_examples=300, deadline=None)(chosen(test))
 
 
 def pad(message: bytes) -> bytes:

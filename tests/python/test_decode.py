@@ -5,11 +5,9 @@ import os
 import random
 
 import pytest
-from hypothesis import given, settings
-from hypothesis import strategies as st
 
 import kestrelbox
-from conftest import DIAGNOSTIC, cbc_decrypt, cbc_encrypt, pad, seal
+from conftest import DIAGNOSTIC, any_message_key_and_iv, cbc_decrypt, cbc_encrypt, pad, seal
 
 KEY = bytes.fromhex("000102030405060708090a0b0c0d0e0f")
 IV = bytes.fromhex("f0e1d2c3b4a5968778695a4b3c2d1e0f")
@@ -21,12 +19,7 @@ def test_round_trip_every_short_length(length: int) -> None:
     assert kestrelbox.aes_decode(seal(message, KEY, IV), KEY, IV) == (0, message)
 
 
-@settings(max_examples=300, deadline=None)
-@given(
-    message=st.binary(min_size=1, max_size=4096),
-    key=st.binary(min_size=16, max_size=16),
-    iv=st.binary(min_size=16, max_size=16),
-)
+@any_message_key_and_iv
 def test_round_trip_any_message(message: bytes, key: bytes, iv: bytes) -> None:
     assert kestrelbox.aes_decode(seal(message, key, iv), key, iv) == (0, message)
 

@@ -3,11 +3,9 @@
 import os
 
 import pytest
-from hypothesis import given, settings
-from hypothesis import strategies as st
 
 import kestrelbox
-from conftest import cbc_decrypt, cbc_encrypt, pad, seal
+from conftest import any_message_key_and_iv, cbc_decrypt, cbc_encrypt, pad, seal
 
 KEY = bytes.fromhex("2b7e151628aed2a6abf7158809cf4f3c")
 IV = bytes.fromhex("000102030405060708090a0b0c0d0e0f")
@@ -46,11 +44,6 @@ def test_large_message_matches_the_reference() -> None:
     assert kestrelbox.aes_encode(message, KEY, IV) == (0, cbc_encrypt(pad(message), KEY, IV))
 
 
-@settings(max_examples=300, deadline=None)
-@given(
-    message=st.binary(min_size=1, max_size=4096),
-    key=st.binary(min_size=16, max_size=16),
-    iv=st.binary(min_size=16, max_size=16),
-)
+@any_message_key_and_iv
 def test_any_message_key_and_iv_match_the_reference(message: bytes, key: bytes, iv: bytes) -> None:
     assert kestrelbox.aes_encode(message, key, iv) == (0, cbc_encrypt(pad(message), key, iv))
