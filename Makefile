@@ -1,10 +1,16 @@
-# Everything runs with CPython 3.12 (pinned by .python-version) in .venv.
+# Everything runs with CPython 3.12 (pinned by .python-version) in .venv;
+# `make test-python-3.13` runs the Python suite under pyenv's 3.13 as well.
 PYTHON ?= python3.12
-VENV := .venv
+VENV ?= .venv
 PY := $(VENV)/bin/python
 JOBS ?= 2
+# The Debian packages each target needs, installed when missing.
+NEED := tools/need-packages
+# The release build's flags (CMake's Release: -O3 -DNDEBUG); the sanitizer
+# and fuzz builds add -g to them, so they test the code that ships.
+RELEASE := -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: demo test test-cpp test-python typecheck wheel wheel-test bench sanitize fuzz install clean
+.PHONY: demo test test-cpp test-python test-python-3.13 typecheck wheel wheel-test bench sanitize fuzz install clean
 
 $(PY):
 	$(PYTHON) -m venv $(VENV)
@@ -22,13 +28,19 @@ demo: install
 test: test-cpp test-python
 
 test-cpp:
-	cmake -S . -B build/cpp -DCMAKE_BUILD_TYPE=Release
+	$(NEED) test
+	cmake -S . -B build/cpp $(RELEASE)
 	cmake --build build/cpp -j $(JOBS)
 	ctest --test-dir build/cpp --output-on-failure -j $(JOBS)
 
 test-python: $(PY)
+	$(NEED) test
 	$(PY) -m pip install --quiet '.[test]'
 	$(PY) -m pytest
+
+test-python-3.13:
+	$(MAKE) test-python VENV=build/venv-3.13 \
+		PYTHON="$$(pyenv prefix "$$(pyenv latest 3.13)")/bin/python3.13"
 
 # The stubs against the built module, and strict mypy over the examples and
 # the tests.
@@ -56,33 +68,38 @@ wheel-test: wheel
 # report fails the run.
 SANITIZE := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
 sanitize:
-	cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS="$(SANITIZE)"
+	$(NEED) sanitize
+	cmake -S . -B build/sanitize $(RELEASE) -DCMAKE_CXX_FLAGS="-g $(SANITIZE)"
 	cmake --build build/sanitize -j $(JOBS) --target kestrelbox_tests
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --test-dir build/sanitize --output-on-failure -j $(JOBS)
 
 # libFuzzer over the codec with clang, ASan and UBSan, for FUZZ_SECONDS; new
-# inputs go to build/fuzz/corpus, the seeds in fuzz/corpus stay as they are.
+# inputs go to build/fuzz/corpus and any crash, leak or timeout input to
+# build/fuzz/, the seeds in fuzz/corpus stay as they are. An input that
+# crashes a harness belongs in fuzz/regressions, which `make test` replays.
 # Then the Python entry points under atheris for as long.
 FUZZ_SECONDS ?= 60
 fuzz: $(PY)
-	cmake -S . -B build/fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-		-DCMAKE_CXX_FLAGS="$(SANITIZE) -fsanitize=fuzzer-no-link"
+	$(NEED) fuzz
+	cmake -S . -B build/fuzz -DCMAKE_CXX_COMPILER=clang++ $(RELEASE) -DKESTRELBOX_FUZZER=ON \
+		-DCMAKE_CXX_FLAGS="-g $(SANITIZE) -fsanitize=fuzzer-no-link"
 	cmake --build build/fuzz -j $(JOBS) --target fuzz_codec
 	mkdir -p build/fuzz/corpus
 	build/fuzz/fuzz_codec -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
-		build/fuzz/corpus fuzz/corpus
+		-artifact_prefix=build/fuzz/ build/fuzz/corpus fuzz/corpus
 	$(PY) -m pip install --quiet . atheris
 	mkdir -p build/fuzz/python-corpus
 	$(PY) fuzz/fuzz_module.py -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
-		build/fuzz/python-corpus fuzz/corpus
+		-artifact_prefix=build/fuzz/ build/fuzz/python-corpus fuzz/corpus
 
 # Not part of `make test`: the Python comparison with its table and plot,
 # then the engine micro-benchmark when Google Benchmark is installed.
 bench: $(PY)
+	$(NEED) test
 	$(PY) -m pip install --quiet '.[bench]'
 	$(PY) bench/bench.py
-	cmake -S . -B build/cpp -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B build/cpp $(RELEASE)
 	cmake --build build/cpp -j $(JOBS)
 	if [ -x build/cpp/bench_engine ]; then build/cpp/bench_engine; fi
 

@@ -30,6 +30,7 @@ KESTRELBOX_AESNI void aes128_expand_key_aesni(aes128_context& context, const std
     k[8] = next_round_key<0x80>(k[7]);
     k[9] = next_round_key<0x1b>(k[8]);
     k[10] = next_round_key<0x36>(k[9]);
+    #pragma GCC unroll 16
     for (int r = 0; r < 11; ++r) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(context.round_keys + 16 * r), k[r]);
     }

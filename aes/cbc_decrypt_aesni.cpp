@@ -8,10 +8,11 @@
 
 namespace {
 
-constexpr int lanes = 8;
+constexpr int in_flight = 8;
 
 KESTRELBOX_AESNI __m128i decrypt_block(__m128i block, const __m128i keys[11]) {
     block = _mm_xor_si128(block, keys[0]);
+    #pragma GCC unroll 16
     for (int r = 1; r < 10; ++r) {
         block = _mm_aesdec_si128(block, keys[r]);
     }
@@ -33,25 +34,30 @@ KESTRELBOX_AESNI void cbc_decrypt_aesni(aes128_context& context, std::uint8_t* o
     auto* out = reinterpret_cast<__m128i*>(output);
 
     std::uint64_t b = 0;
-    for (; b + lanes <= blocks; b += lanes) {
-        __m128i c[lanes], x[lanes];
-        for (int i = 0; i < lanes; ++i) {
+    for (; b + in_flight <= blocks; b += in_flight) {
+        __m128i c[in_flight], x[in_flight];
+        #pragma GCC unroll 16
+        for (int i = 0; i < in_flight; ++i) {
             c[i] = _mm_loadu_si128(in + b + i);
             x[i] = _mm_xor_si128(c[i], keys[0]);
         }
+        #pragma GCC unroll 16
         for (int r = 1; r < 10; ++r) {
-            for (int i = 0; i < lanes; ++i) {
+            #pragma GCC unroll 16
+            for (int i = 0; i < in_flight; ++i) {
                 x[i] = _mm_aesdec_si128(x[i], keys[r]);
             }
         }
-        for (int i = 0; i < lanes; ++i) {
+        #pragma GCC unroll 16
+        for (int i = 0; i < in_flight; ++i) {
             x[i] = _mm_aesdeclast_si128(x[i], keys[10]);
         }
         _mm_storeu_si128(out + b, _mm_xor_si128(x[0], prev));
-        for (int i = 1; i < lanes; ++i) {
+        #pragma GCC unroll 16
+        for (int i = 1; i < in_flight; ++i) {
             _mm_storeu_si128(out + b + i, _mm_xor_si128(x[i], c[i - 1]));
         }
-        prev = c[lanes - 1];
+        prev = c[in_flight - 1];
     }
     for (; b < blocks; ++b) {
         const __m128i c = _mm_loadu_si128(in + b);

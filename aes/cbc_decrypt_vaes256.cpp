@@ -9,8 +9,8 @@
 
 namespace {
 
-constexpr int lanes = 8;                 // registers in flight
-constexpr std::uint64_t group = 2 * lanes;  // blocks per round trip
+constexpr int in_flight = 8;                    // registers in flight
+constexpr std::uint64_t group = 2 * in_flight;  // blocks per round trip
 
 }  // namespace
 
@@ -26,6 +26,7 @@ __attribute__((target("vaes,avx2,aes,sse4.1"))) void cbc_decrypt_vaes256(
         __m128i narrow[11];
         __m256i keys[11];
         load_decryption_keys(narrow, context);
+        #pragma GCC unroll 16
         for (int r = 0; r < 11; ++r) {
             keys[r] = _mm256_broadcastsi128_si256(narrow[r]);
         }
@@ -35,27 +36,32 @@ __attribute__((target("vaes,avx2,aes,sse4.1"))) void cbc_decrypt_vaes256(
         for (; b + group <= blocks; b += group) {
             const auto* in = reinterpret_cast<const __m256i*>(input + 16 * b);
             auto* out = reinterpret_cast<__m256i*>(output + 16 * b);
-            __m256i c[lanes], x[lanes];
-            for (int i = 0; i < lanes; ++i) {
+            __m256i c[in_flight], x[in_flight];
+            #pragma GCC unroll 16
+            for (int i = 0; i < in_flight; ++i) {
                 c[i] = _mm256_loadu_si256(in + i);
                 x[i] = _mm256_xor_si256(c[i], keys[0]);
             }
+            #pragma GCC unroll 16
             for (int r = 1; r < 10; ++r) {
-                for (int i = 0; i < lanes; ++i) {
+                #pragma GCC unroll 16
+                for (int i = 0; i < in_flight; ++i) {
                     x[i] = _mm256_aesdec_epi128(x[i], keys[r]);
                 }
             }
-            for (int i = 0; i < lanes; ++i) {
+            #pragma GCC unroll 16
+            for (int i = 0; i < in_flight; ++i) {
                 x[i] = _mm256_aesdeclast_epi128(x[i], keys[10]);
             }
             // The pair before (c[i].lo, c[i].hi) is (c[i-1].hi, c[i].lo).
             __m256i before = last;
-            for (int i = 0; i < lanes; ++i) {
+            #pragma GCC unroll 16
+            for (int i = 0; i < in_flight; ++i) {
                 const __m256i chain = _mm256_permute2x128_si256(before, c[i], 0x21);
                 _mm256_storeu_si256(out + i, _mm256_xor_si256(x[i], chain));
                 before = c[i];
             }
-            last = c[lanes - 1];
+            last = c[in_flight - 1];
         }
         _mm_storeu_si128(reinterpret_cast<__m128i*>(context.chain_block),
                          _mm256_extracti128_si256(last, 1));

@@ -9,8 +9,8 @@
 
 namespace {
 
-constexpr int lanes = 8;                    // registers in flight
-constexpr std::uint64_t group = 4 * lanes;  // blocks per round trip
+constexpr int in_flight = 8;                    // registers in flight
+constexpr std::uint64_t group = 4 * in_flight;  // blocks per round trip
 
 // The zero-masking forms with every lane selected: the unmasked intrinsics
 // start from an undefined register, which GCC 12 warns about.
@@ -31,6 +31,7 @@ __attribute__((target("vaes,avx512f,aes,sse4.1"))) void cbc_decrypt_vaes512(
         __m128i narrow[11];
         __m512i keys[11];
         load_decryption_keys(narrow, context);
+        #pragma GCC unroll 16
         for (int r = 0; r < 11; ++r) {
             keys[r] = _mm512_maskz_broadcast_i32x4(all16, narrow[r]);
         }
@@ -40,28 +41,33 @@ __attribute__((target("vaes,avx512f,aes,sse4.1"))) void cbc_decrypt_vaes512(
         for (; b + group <= blocks; b += group) {
             const auto* in = reinterpret_cast<const __m512i*>(input + 16 * b);
             auto* out = reinterpret_cast<__m512i*>(output + 16 * b);
-            __m512i c[lanes], x[lanes];
-            for (int i = 0; i < lanes; ++i) {
+            __m512i c[in_flight], x[in_flight];
+            #pragma GCC unroll 16
+            for (int i = 0; i < in_flight; ++i) {
                 c[i] = _mm512_loadu_si512(in + i);
                 x[i] = _mm512_xor_si512(c[i], keys[0]);
             }
+            #pragma GCC unroll 16
             for (int r = 1; r < 10; ++r) {
-                for (int i = 0; i < lanes; ++i) {
+                #pragma GCC unroll 16
+                for (int i = 0; i < in_flight; ++i) {
                     x[i] = _mm512_aesdec_epi128(x[i], keys[r]);
                 }
             }
-            for (int i = 0; i < lanes; ++i) {
+            #pragma GCC unroll 16
+            for (int i = 0; i < in_flight; ++i) {
                 x[i] = _mm512_aesdeclast_epi128(x[i], keys[10]);
             }
             // The blocks before c[i]'s four are c[i-1]'s top one and c[i]'s
             // first three: shift the pair right by six 64-bit words.
             __m512i before = last;
-            for (int i = 0; i < lanes; ++i) {
+            #pragma GCC unroll 16
+            for (int i = 0; i < in_flight; ++i) {
                 const __m512i chain = _mm512_maskz_alignr_epi64(all8, c[i], before, 6);
                 _mm512_storeu_si512(out + i, _mm512_xor_si512(x[i], chain));
                 before = c[i];
             }
-            last = c[lanes - 1];
+            last = c[in_flight - 1];
         }
         _mm_storeu_si128(reinterpret_cast<__m128i*>(context.chain_block),
                          _mm512_maskz_extracti32x4_epi32(all8, last, 3));

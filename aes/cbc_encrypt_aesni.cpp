@@ -22,6 +22,7 @@ KESTRELBOX_AESNI void cbc_encrypt_aesni(aes128_context& context, std::uint8_t* o
         __m128i whitened = _mm_xor_si128(_mm_loadu_si128(block), keys[0]);
         __asm__("" : "+x"(whitened));
         state = _mm_xor_si128(state, whitened);
+        #pragma GCC unroll 16
         for (int r = 1; r < 10; ++r) {
             state = _mm_aesenc_si128(state, keys[r]);
         }

@@ -51,8 +51,9 @@ static py::tuple call_codec(codec_function codec, const py::bytes& data, const p
         }
     } else {
         std::printf("key iv length must 16\n");
-        // Flush now, so the line keeps its place among what Python writes
-        // when standard output is a pipe or a file.
+        // Flush now, so that in a pipe or a file the line follows what Python
+        // has already flushed; text still held in sys.stdout's buffer comes
+        // after it.
         std::fflush(stdout);
         status = -1;
     }
