@@ -5,49 +5,69 @@
 #include "../aes/wipe.h"
 #include "codec.h"
 
-std::int32_t decode_message(const std::uint8_t* data, std::int32_t length, byte_string& output,
-                            const std::uint8_t* key, const std::uint8_t* iv) {
+// CBC decrypts any block on its own from the ciphertext block before it (the
+// IV before the first), so the final block is decrypted first: its last byte
+// decides the outcome and the result's size before anything is allocated.
+// Then the blocks that hold message bytes are decrypted straight from the
+// caller's bytes into the result.
+std::int32_t decode_message(const std::uint8_t* data, std::int32_t length,
+                            const output_sink& output, const std::uint8_t* key,
+                            const std::uint8_t* iv) {
     if (length <= 0) {
         return -1;
     }
     const std::size_t size = static_cast<std::size_t>(length);
-    const std::size_t padded = ((size - 1) / 16 + 1) * 16;
+    const std::size_t final_start = (size - 1) / 16 * 16;
 
-    // A private copy of whole blocks. The whole blocks of the ciphertext are
-    // decrypted straight from the caller's bytes into it; a partial last
-    // block is copied in, zero-filled to a whole block so that it is
-    // decrypted whole without reading past the caller's bytes, and decrypted
-    // where it lies.
-    byte_string working(padded);
-    std::uint8_t* plain = working.data();
-    const std::size_t whole = size - size % 16;
-
+    // A partial final block is zero-filled so that it is decrypted whole
+    // without reading past the caller's bytes.
+    std::uint8_t final_block[16] = {};
+    std::memcpy(final_block, data + final_start, size - final_start);
     aes128_context context;
     aes128_init(context, key, iv);
-    cbc_decrypt(context, plain, data, whole);
-    if (whole < size) {
-        std::memcpy(plain + whole, data + whole, size - whole);
-        std::memset(plain + size, 0, padded - size);
-        cbc_decrypt_in_place(context, plain + whole, 16);
+    if (final_start > 0) {
+        std::memcpy(context.chain_block, data + final_start - 16, 16);
     }
-    wipe(&context, sizeof context);
+    cbc_decrypt_in_place(context, final_block, 16);
 
     // Only the final byte is looked at: 0 strips a whole block, 1..15 strip
     // that many bytes, anything else is not padding this codec writes.
-    const std::uint8_t last = plain[size - 1];
-    if (last >= 16) {
-        wipe(plain, padded);
-        return -1;
-    }
+    const std::uint8_t last = final_block[size - 1 - final_start];
     const std::int64_t n = static_cast<std::int64_t>(size) - (last == 0 ? 16 : last);
-    if (n < 0) {
-        wipe(plain, padded);
+    if (last >= 16 || n < 0) {
+        wipe(&context, sizeof context);
+        wipe(final_block, sizeof final_block);
+        if (last >= 16) {
+            return -1;
+        }
         throw std::length_error("string too long");
     }
-    // Hand the decrypted copy over as the output: no second copy, nothing
-    // that can throw, and the stripped padding erased first.
-    wipe(plain + n, padded - static_cast<std::size_t>(n));
-    working.resize(static_cast<std::size_t>(n));
-    output.swap(working);
+
+    const std::size_t message = static_cast<std::size_t>(n);
+    std::uint8_t* out;
+    try {
+        out = output.allocate(output.owner, message);
+    } catch (...) {
+        wipe(&context, sizeof context);
+        wipe(final_block, sizeof final_block);
+        throw;
+    }
+    const std::size_t whole = message / 16 * 16;
+    std::memcpy(context.chain_block, iv, 16);
+    cbc_decrypt(context, out, data, whole);
+    // The message's tail, when it ends inside a block: the final block is
+    // already decrypted; an earlier one is decrypted on the stack.
+    if (whole < message) {
+        std::uint8_t* tail = final_block;
+        std::uint8_t block[16];
+        if (whole != final_start) {
+            cbc_decrypt(context, block, data + whole, 16);
+            tail = block;
+        }
+        std::memcpy(out + whole, tail, message - whole);
+        wipe(block, sizeof block);
+    }
+    wipe(&context, sizeof context);
+    wipe(final_block, sizeof final_block);
     return 0;
 }

@@ -5,24 +5,29 @@
 #include <cstdint>
 #include <cstdio>
 #include <stdexcept>
+#include <utility>
 
-#include "../aes/wipe.h"
 #include "../codec/codec.h"
 
 namespace py = pybind11;
 
-using codec_function = std::int32_t (*)(const std::uint8_t*, std::int32_t, byte_string&,
+using codec_function = std::int32_t (*)(const std::uint8_t*, std::int32_t, const output_sink&,
                                         const std::uint8_t*, const std::uint8_t*);
-
-// The output may hold a decoded message: it is erased when the call ends,
-// however it ends, once Python has its own copy.
-struct wipe_on_exit {
-    byte_string& bytes;
-    ~wipe_on_exit() { wipe(bytes.data(), bytes.size()); }
-};
 
 static const std::uint8_t* bytes_of(const py::bytes& object) {
     return reinterpret_cast<const std::uint8_t*>(PyBytes_AS_STRING(object.ptr()));
+}
+
+// The codec's one allocation of the message's size is the result's bytes
+// object, uninitialised, which the codec fills. When Python cannot allocate
+// it, its MemoryError is what the caller sees.
+static std::uint8_t* allocate_result(void* owner, std::size_t size) {
+    PyObject* bytes = PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(size));
+    if (bytes == nullptr) {
+        throw py::error_already_set();
+    }
+    *static_cast<py::object*>(owner) = py::reinterpret_steal<py::bytes>(bytes);
+    return reinterpret_cast<std::uint8_t*>(PyBytes_AS_STRING(bytes));
 }
 
 // The frame both functions share: lengths checked here, the codec called with
@@ -33,8 +38,7 @@ static py::tuple call_codec(codec_function codec, const py::bytes& data, const p
     const Py_ssize_t data_size = PyBytes_GET_SIZE(data.ptr());
     const Py_ssize_t key_size = PyBytes_GET_SIZE(key.ptr());
     const Py_ssize_t iv_size = PyBytes_GET_SIZE(iv.ptr());
-    byte_string output;
-    const wipe_on_exit erase_output{output};
+    py::object output;
 
     // The codec counts in signed 32 bits; a longer message must be refused,
     // never cut down to what a narrowing cast would leave of its length.
@@ -44,10 +48,10 @@ static py::tuple call_codec(codec_function codec, const py::bytes& data, const p
 
     std::int32_t status;
     if (data_size > 0 && key_size == 16 && iv_size == key_size) {
-        status = codec(bytes_of(data), static_cast<std::int32_t>(data_size), output, bytes_of(key),
-                       bytes_of(iv));
+        status = codec(bytes_of(data), static_cast<std::int32_t>(data_size),
+                       output_sink{allocate_result, &output}, bytes_of(key), bytes_of(iv));
         if (status != -1) {
-            result[1] = py::bytes(reinterpret_cast<const char*>(output.data()), output.size());
+            result[1] = std::move(output);
         }
     } else {
         std::printf("key iv length must 16\n");

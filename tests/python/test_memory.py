@@ -136,3 +136,92 @@ def test_valgrind_finds_no_definite_leak_from_the_module(tmp_path: Path) -> None
     ]
     assert not leaks, "\n".join(leaks)
     assert not misuse, "\n".join(misuse)
+
+
+def run_child(script: str, *arguments: str) -> str:
+    done = subprocess.run(
+        [sys.executable, "-c", script, *arguments],
+        capture_output=True,
+        text=True,
+        timeout=300,
+        cwd=Path(__file__).parent,
+    )
+    assert done.returncode == 0, done.stderr
+    return done.stdout
+
+
+# Under an address-space limit swept around what a 32 MiB call needs, every
+# call either gives the right result or raises MemoryError, and the module
+# works again once the limit is lifted.
+OUT_OF_MEMORY_SCRIPT = """
+import resource, sys
+import kestrelbox
+from conftest import cbc_encrypt, pad
+
+key, iv = bytes(range(16)), bytes(range(16, 32))
+message = bytes(range(256)) * (32 << 12) + b"tail"
+sealed = cbc_encrypt(pad(message), key, iv)
+cases = {"encode": (kestrelbox.aes_encode, message, (0, sealed)),
+         "decode": (kestrelbox.aes_decode, sealed, (0, message))}
+
+def address_space():
+    for line in open("/proc/self/status"):
+        if line.startswith("VmSize:"):
+            return int(line.split()[1]) * 1024
+
+outcomes = set()
+for name, (function, data, expected) in cases.items():
+    for headroom in range(0, 48 << 20, 1 << 20):
+        resource.setrlimit(resource.RLIMIT_AS, (address_space() + headroom, resource.RLIM_INFINITY))
+        try:
+            outcome = "right" if function(data, key, iv) == expected else "wrong"
+        except MemoryError:
+            outcome = "MemoryError"
+        except BaseException as error:
+            outcome = repr(error)
+        resource.setrlimit(resource.RLIMIT_AS, (resource.RLIM_INFINITY, resource.RLIM_INFINITY))
+        outcomes.add((name, outcome))
+    assert function(data, key, iv) == expected
+print(sorted(outcomes))
+"""
+
+
+def test_out_of_memory_is_memory_error_and_nothing_else() -> None:
+    outcomes = run_child(OUT_OF_MEMORY_SCRIPT).strip()
+    both = "('{0}', 'MemoryError'), ('{0}', 'right')"
+    assert outcomes == f"[{both.format('decode')}, {both.format('encode')}]"
+
+
+# A fresh process holding the input: one call may raise its peak resident
+# memory by little more than the result itself (no second buffer of the
+# message's size).
+PEAK_SCRIPT = """
+import sys
+from pathlib import Path
+import kestrelbox
+
+def status(field):
+    for line in open("/proc/self/status"):
+        if line.startswith(field + ":"):
+            return int(line.split()[1]) * 1024
+
+function = getattr(kestrelbox, sys.argv[1])
+data = Path(sys.argv[2]).read_bytes()
+key, iv = bytes(range(16)), bytes(range(16, 32))
+before = status("VmRSS")
+result = function(data, key, iv)[1]
+print((status("VmHWM") - before) / len(result))
+"""
+
+
+@pytest.mark.parametrize("direction", ["aes_encode", "aes_decode"])
+def test_one_call_adds_little_more_than_its_result_to_peak_memory(
+    direction: str, tmp_path: Path
+) -> None:
+    message = os.urandom(64 << 20)
+    data = message if direction == "aes_encode" else seal(message, KEY, IV)
+    path = tmp_path / "input"
+    path.write_bytes(data)
+    del message, data
+    ratio = float(run_child(PEAK_SCRIPT, direction, str(path)))
+    assert ratio <= 1.25, f"peak resident memory rose by {ratio:.2f}x the result"
