@@ -10,7 +10,7 @@ NEED := tools/need-packages
 # and fuzz builds add -g to them, so they test the code that ships.
 RELEASE := -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: demo test test-cpp test-python test-python-3.13 typecheck wheel wheel-test bench sanitize fuzz install clean
+.PHONY: demo test test-cpp test-arm64 test-python test-python-3.13 typecheck wheel wheel-test bench sanitize fuzz install clean
 
 $(PY):
 	$(PYTHON) -m venv $(VENV)
@@ -32,6 +32,15 @@ test-cpp:
 	cmake -S . -B build/cpp $(RELEASE)
 	cmake --build build/cpp -j $(JOBS)
 	ctest --test-dir build/cpp --output-on-failure -j $(JOBS)
+
+# The engine and the C++ suite cross-built for aarch64 and run under qemu.
+test-arm64:
+	$(NEED) arm64
+	cmake -S . -B build/arm64 $(RELEASE) -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake
+	cmake --build build/arm64 -j $(JOBS)
+	ctest --test-dir build/arm64 --output-on-failure -j $(JOBS)
+	qemu-aarch64 -L /usr/aarch64-linux-gnu build/arm64/tests/cpp/kestrelbox_tests --gtest_filter='Paths.*' \
+		| grep -E '^(engine path|chosen)'
 
 test-python: $(PY)
 	$(NEED) test

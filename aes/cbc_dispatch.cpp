@@ -15,6 +15,9 @@ const cbc_path cbc_paths[] = {
     {"vaes256", cpu_has_vaes256, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_vaes256},
     {"vaes512", cpu_has_vaes512, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_vaes512},
 #endif
+#if defined(__aarch64__)
+    {"armv8", cpu_has_armv8_aes, aes128_expand_key_armv8, cbc_encrypt_armv8, cbc_decrypt_armv8},
+#endif
 };
 const std::size_t cbc_path_count = sizeof cbc_paths / sizeof cbc_paths[0];
 

@@ -1,11 +1,17 @@
 // The engine's implementations. Each path has the shape of the portable one;
 // the portable path is the reference and runs everywhere, the others need the
 // CPU features their `available` reports. The public cbc_ functions and
-// aes128_init use the fastest available path, chosen once.
+// aes128_init use the fastest available path, chosen once. Each hardware
+// family lives in a folder of its own (x86/, arm/), every file gated inside
+// on the compiler's own target macro.
 //
 // Both directions take separate `output` and `input`, which may be the same
 // buffer but must not otherwise overlap, so a caller can encrypt or decrypt
 // into a copy in one pass. Lengths round up to whole blocks as in aes128.h.
+//
+// Every path but the portable one is constant-time: no table lookups and no
+// branches on keys or data. Each wipes the round keys and blocks it copied,
+// and clears the vector registers it used, before it returns.
 #pragma once
 
 #include <cstddef>
@@ -54,4 +60,14 @@ void cbc_decrypt_vaes256(aes128_context& context, std::uint8_t* output, const st
                          std::uint64_t length);
 void cbc_decrypt_vaes512(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                          std::uint64_t length);
+#endif
+
+#if defined(__aarch64__)
+// ARMv8 Crypto Extensions: key schedule with AESE, serial encryption, and
+// decryption eight blocks at a time.
+void aes128_expand_key_armv8(aes128_context& context, const std::uint8_t* key);
+void cbc_encrypt_armv8(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
+                       std::uint64_t length);
+void cbc_decrypt_armv8(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
+                       std::uint64_t length);
 #endif

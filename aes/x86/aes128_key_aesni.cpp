@@ -1,7 +1,9 @@
 // The key schedule with AESKEYGENASSIST: the same 176 bytes as the portable
 // schedule, without table lookups indexed by key bytes.
+#if defined(__x86_64__)
+
 #include "aesni_keys.h"
-#include "cbc_path.h"
+#include "../cbc_path.h"
 
 namespace {
 
@@ -35,3 +37,5 @@ KESTRELBOX_AESNI void aes128_expand_key_aesni(aes128_context& context, const std
         _mm_storeu_si128(reinterpret_cast<__m128i*>(context.round_keys + 16 * r), k[r]);
     }
 }
+
+#endif

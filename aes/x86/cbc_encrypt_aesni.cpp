@@ -2,9 +2,11 @@
 // blocks go one at a time and the ten rounds' latency sets the speed.
 // `output` may be `input` itself.
 // Constant-time: no table lookups, no branches on data.
+#if defined(__x86_64__)
+
 #include "aesni_keys.h"
-#include "cbc_path.h"
-#include "wipe.h"
+#include "../cbc_path.h"
+#include "../wipe.h"
 
 KESTRELBOX_AESNI void cbc_encrypt_aesni(aes128_context& context, std::uint8_t* output,
                                         const std::uint8_t* input, std::uint64_t length) {
@@ -32,3 +34,5 @@ KESTRELBOX_AESNI void cbc_encrypt_aesni(aes128_context& context, std::uint8_t* o
     _mm_storeu_si128(reinterpret_cast<__m128i*>(context.chain_block), state);
     wipe(keys, sizeof keys);
 }
+
+#endif

@@ -3,9 +3,11 @@
 // previous-ciphertext operand is built from registers, so `output` may be
 // `input`. A tail of fewer than thirty-two blocks goes to the AES-NI path.
 // Constant-time: no table lookups, no branches on data.
+#if defined(__x86_64__)
+
 #include "aesni_keys.h"
-#include "cbc_path.h"
-#include "wipe.h"
+#include "../cbc_path.h"
+#include "../wipe.h"
 
 namespace {
 
@@ -78,3 +80,5 @@ __attribute__((target("vaes,avx512f,aes,sse4.1"))) void cbc_decrypt_vaes512(
         cbc_decrypt_aesni(context, output + 16 * b, input + 16 * b, length - 16 * b);
     }
 }
+
+#endif

@@ -3,9 +3,11 @@
 // previous-ciphertext operand of each pair is built from registers, so
 // `output` may be `input`. A tail of fewer than sixteen blocks goes to the
 // AES-NI path. Constant-time: no table lookups, no branches on data.
+#if defined(__x86_64__)
+
 #include "aesni_keys.h"
-#include "cbc_path.h"
-#include "wipe.h"
+#include "../cbc_path.h"
+#include "../wipe.h"
 
 namespace {
 
@@ -72,3 +74,5 @@ __attribute__((target("vaes,avx2,aes,sse4.1"))) void cbc_decrypt_vaes256(
         cbc_decrypt_aesni(context, output + 16 * b, input + 16 * b, length - 16 * b);
     }
 }
+
+#endif

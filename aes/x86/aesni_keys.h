@@ -3,7 +3,7 @@
 
 #include <immintrin.h>
 
-#include "aes128.h"
+#include "../aes128.h"
 
 #define KESTRELBOX_AESNI __attribute__((target("aes,sse4.1")))
 

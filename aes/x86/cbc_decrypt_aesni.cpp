@@ -2,9 +2,11 @@
 // cipher is independent, so eight run interleaved to cover AESDEC's latency;
 // the chaining XOR uses ciphertext kept in registers, so `output` may be
 // `input`. Constant-time: no table lookups, no branches on data.
+#if defined(__x86_64__)
+
 #include "aesni_keys.h"
-#include "cbc_path.h"
-#include "wipe.h"
+#include "../cbc_path.h"
+#include "../wipe.h"
 
 namespace {
 
@@ -67,3 +69,5 @@ KESTRELBOX_AESNI void cbc_decrypt_aesni(aes128_context& context, std::uint8_t* o
     _mm_storeu_si128(reinterpret_cast<__m128i*>(context.chain_block), prev);
     wipe(keys, sizeof keys);
 }
+
+#endif

@@ -1,4 +1,5 @@
-#include "cpu.h"
+// What an x86-64 processor offers, from CPUID and XGETBV.
+#include "../cpu.h"
 
 #if defined(__x86_64__)
 
@@ -50,11 +51,5 @@ const cpu_features& features() {
 bool cpu_has_aesni() { return features().aesni; }
 bool cpu_has_vaes256() { return features().vaes256; }
 bool cpu_has_vaes512() { return features().vaes512; }
-
-#else
-
-bool cpu_has_aesni() { return false; }
-bool cpu_has_vaes256() { return false; }
-bool cpu_has_vaes512() { return false; }
 
 #endif
