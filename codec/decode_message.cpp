@@ -37,6 +37,7 @@ std::int32_t decode_message(const std::uint8_t* data, std::int32_t length,
     if (last >= 16 || n < 0) {
         wipe(&context, sizeof context);
         wipe(final_block, sizeof final_block);
+        wipe_stack();
         if (last >= 16) {
             return -1;
         }
@@ -50,6 +51,7 @@ std::int32_t decode_message(const std::uint8_t* data, std::int32_t length,
     } catch (...) {
         wipe(&context, sizeof context);
         wipe(final_block, sizeof final_block);
+        wipe_stack();
         throw;
     }
     const std::size_t whole = message / 16 * 16;
@@ -69,5 +71,6 @@ std::int32_t decode_message(const std::uint8_t* data, std::int32_t length,
     }
     wipe(&context, sizeof context);
     wipe(final_block, sizeof final_block);
+    wipe_stack();
     return 0;
 }

@@ -28,5 +28,6 @@ std::int32_t encode_message(const std::uint8_t* data, std::int32_t length,
     cbc_encrypt(context, out + full, last, 16);
     wipe(&context, sizeof context);
     wipe(last, sizeof last);
+    wipe_stack();
     return 0;
 }

@@ -54,11 +54,16 @@ static py::tuple call_codec(codec_function codec, const py::bytes& data, const p
             result[1] = std::move(output);
         }
     } else {
-        std::printf("key iv length must 16\n");
-        // Flush now, so that in a pipe or a file the line follows what Python
-        // has already flushed; text still held in sys.stdout's buffer comes
-        // after it.
-        std::fflush(stdout);
+        // Written and flushed without the interpreter lock, so that a full
+        // pipe (or one that a thread of this process drains) blocks only this
+        // thread. Flushed now, so that in a pipe or a file the line follows
+        // what Python has already flushed; text still held in sys.stdout's
+        // buffer comes after it.
+        {
+            const py::gil_scoped_release unlocked;
+            std::printf("key iv length must 16\n");
+            std::fflush(stdout);
+        }
         status = -1;
     }
     result[0] = py::int_(status);

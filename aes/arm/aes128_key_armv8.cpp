@@ -34,8 +34,8 @@ void aes128_expand_key_armv8(aes128_context& context, const std::uint8_t* key) {
         w[i] = w[i - 4] ^ temp;
     }
     std::memcpy(context.round_keys, w, sizeof w);
-    wipe(w, sizeof w);
     clear_vector_registers();
+    wipe(w, sizeof w);
 }
 
 #endif

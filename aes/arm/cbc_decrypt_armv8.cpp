@@ -75,8 +75,8 @@ void cbc_decrypt_armv8(aes128_context& context, std::uint8_t* output, const std:
         prev = c;
     }
     vst1q_u8(context.chain_block, prev);
-    wipe(keys, sizeof keys);
     clear_vector_registers();
+    wipe(keys, sizeof keys);
 }
 
 #endif

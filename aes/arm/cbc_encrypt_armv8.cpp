@@ -28,8 +28,8 @@ void cbc_encrypt_armv8(aes128_context& context, std::uint8_t* output, const std:
         vst1q_u8(output + 16 * b, state);
     }
     vst1q_u8(context.chain_block, state);
-    wipe(keys, sizeof keys);
     clear_vector_registers();
+    wipe(keys, sizeof keys);
 }
 
 #endif

@@ -36,6 +36,7 @@ KESTRELBOX_AESNI void aes128_expand_key_aesni(aes128_context& context, const std
     for (int r = 0; r < 11; ++r) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(context.round_keys + 16 * r), k[r]);
     }
+    clear_xmm_registers();
 }
 
 #endif

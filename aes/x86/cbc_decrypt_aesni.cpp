@@ -67,6 +67,7 @@ KESTRELBOX_AESNI void cbc_decrypt_aesni(aes128_context& context, std::uint8_t* o
         prev = c;
     }
     _mm_storeu_si128(reinterpret_cast<__m128i*>(context.chain_block), prev);
+    clear_xmm_registers();
     wipe(keys, sizeof keys);
 }
 

@@ -67,6 +67,7 @@ __attribute__((target("vaes,avx2,aes,sse4.1"))) void cbc_decrypt_vaes256(
         }
         _mm_storeu_si128(reinterpret_cast<__m128i*>(context.chain_block),
                          _mm256_extracti128_si256(last, 1));
+        clear_ymm_registers();
         wipe(narrow, sizeof narrow);
         wipe(keys, sizeof keys);
     }

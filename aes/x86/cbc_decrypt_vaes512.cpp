@@ -73,6 +73,7 @@ __attribute__((target("vaes,avx512f,aes,sse4.1"))) void cbc_decrypt_vaes512(
         }
         _mm_storeu_si128(reinterpret_cast<__m128i*>(context.chain_block),
                          _mm512_maskz_extracti32x4_epi32(all8, last, 3));
+        clear_zmm_registers();
         wipe(narrow, sizeof narrow);
         wipe(keys, sizeof keys);
     }

@@ -32,6 +32,7 @@ KESTRELBOX_AESNI void cbc_encrypt_aesni(aes128_context& context, std::uint8_t* o
         _mm_storeu_si128(reinterpret_cast<__m128i*>(output + 16 * b), state);
     }
     _mm_storeu_si128(reinterpret_cast<__m128i*>(context.chain_block), state);
+    clear_xmm_registers();
     wipe(keys, sizeof keys);
 }
 

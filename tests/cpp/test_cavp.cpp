@@ -135,7 +135,8 @@ TEST_P(MonteCarlo, ProcedureForCbc) {
             const cavp_record& r = *section[i];
             ASSERT_EQ(key, block_of(r.key)) << "outer iteration " << i;
             ASSERT_EQ(iv, block_of(r.iv)) << "outer iteration " << i;
-            ASSERT_EQ(input, block_of(encrypt ? r.plaintext : r.ciphertext)) << "outer iteration " << i;
+            ASSERT_EQ(input, block_of(encrypt ? r.plaintext : r.ciphertext))
+                << "outer iteration " << i;
             aes128_context context;
             path().expand_key(context, key.data());
             std::memcpy(context.chain_block, iv.data(), 16);
@@ -149,7 +150,8 @@ TEST_P(MonteCarlo, ProcedureForCbc) {
                 }
                 next = j == 0 ? iv : before;
             }
-            ASSERT_EQ(output, block_of(encrypt ? r.ciphertext : r.plaintext)) << "outer iteration " << i;
+            ASSERT_EQ(output, block_of(encrypt ? r.ciphertext : r.plaintext))
+                << "outer iteration " << i;
             for (int b = 0; b < 16; ++b) {
                 key[b] ^= output[b];
             }

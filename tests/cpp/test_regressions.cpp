@@ -14,7 +14,8 @@ namespace {
 
 TEST(FuzzRegressions, EveryInputPassesTheHarness) {
     int replayed = 0;
-    for (const char* folder : {KESTRELBOX_SOURCE "/fuzz/regressions", KESTRELBOX_SOURCE "/fuzz/corpus"}) {
+    for (const char* folder :
+         {KESTRELBOX_SOURCE "/fuzz/regressions", KESTRELBOX_SOURCE "/fuzz/corpus"}) {
         for (const auto& entry : std::filesystem::directory_iterator(folder)) {
             if (entry.path().extension() == ".md") {
                 continue;

@@ -1,0 +1,322 @@
+// No key, round key or decryption round key is left behind once the codec
+// or an engine path has returned, on success and on every failure path: not
+// in the dead stack below the caller (what the compiler spilled there, what
+// the codec's stack wipe must clear) and, for the hardware paths, not in a
+// vector register. Built at the release flags by `make test`.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <stdexcept>
+#include <vector>
+
+#include "aes/cbc_path.h"
+#include "aes/cpu.h"
+#include "aes/wipe.h"
+#include "codec/codec.h"
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KESTRELBOX_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define KESTRELBOX_ASAN 1
+#endif
+
+namespace {
+
+constexpr std::size_t gap = 16 * 1024;    // the work runs this far below the test's frame
+constexpr std::size_t depth = 48 * 1024;  // and the scan reaches this far below that
+
+alignas(64) std::uint8_t registers[32 * 64];
+std::uint8_t dead_stack[depth];
+
+// Every vector register the processor has, stored at once.
+void store_vector_registers() {
+#if defined(__x86_64__)
+    if (cpu_has_vaes512()) {
+        __asm__ volatile(
+        "vmovdqu64 %%zmm0, 0(%0)\n"
+        "vmovdqu64 %%zmm1, 64(%0)\n"
+        "vmovdqu64 %%zmm2, 128(%0)\n"
+        "vmovdqu64 %%zmm3, 192(%0)\n"
+        "vmovdqu64 %%zmm4, 256(%0)\n"
+        "vmovdqu64 %%zmm5, 320(%0)\n"
+        "vmovdqu64 %%zmm6, 384(%0)\n"
+        "vmovdqu64 %%zmm7, 448(%0)\n"
+        "vmovdqu64 %%zmm8, 512(%0)\n"
+        "vmovdqu64 %%zmm9, 576(%0)\n"
+        "vmovdqu64 %%zmm10, 640(%0)\n"
+        "vmovdqu64 %%zmm11, 704(%0)\n"
+        "vmovdqu64 %%zmm12, 768(%0)\n"
+        "vmovdqu64 %%zmm13, 832(%0)\n"
+        "vmovdqu64 %%zmm14, 896(%0)\n"
+        "vmovdqu64 %%zmm15, 960(%0)\n"
+        "vmovdqu64 %%zmm16, 1024(%0)\n"
+        "vmovdqu64 %%zmm17, 1088(%0)\n"
+        "vmovdqu64 %%zmm18, 1152(%0)\n"
+        "vmovdqu64 %%zmm19, 1216(%0)\n"
+        "vmovdqu64 %%zmm20, 1280(%0)\n"
+        "vmovdqu64 %%zmm21, 1344(%0)\n"
+        "vmovdqu64 %%zmm22, 1408(%0)\n"
+        "vmovdqu64 %%zmm23, 1472(%0)\n"
+        "vmovdqu64 %%zmm24, 1536(%0)\n"
+        "vmovdqu64 %%zmm25, 1600(%0)\n"
+        "vmovdqu64 %%zmm26, 1664(%0)\n"
+        "vmovdqu64 %%zmm27, 1728(%0)\n"
+        "vmovdqu64 %%zmm28, 1792(%0)\n"
+        "vmovdqu64 %%zmm29, 1856(%0)\n"
+        "vmovdqu64 %%zmm30, 1920(%0)\n"
+        "vmovdqu64 %%zmm31, 1984(%0)\n"
+        :: "r"(registers) : "memory");
+    } else if (cpu_has_vaes256()) {
+        __asm__ volatile(
+        "vmovdqu %%ymm0, 0(%0)\n"
+        "vmovdqu %%ymm1, 32(%0)\n"
+        "vmovdqu %%ymm2, 64(%0)\n"
+        "vmovdqu %%ymm3, 96(%0)\n"
+        "vmovdqu %%ymm4, 128(%0)\n"
+        "vmovdqu %%ymm5, 160(%0)\n"
+        "vmovdqu %%ymm6, 192(%0)\n"
+        "vmovdqu %%ymm7, 224(%0)\n"
+        "vmovdqu %%ymm8, 256(%0)\n"
+        "vmovdqu %%ymm9, 288(%0)\n"
+        "vmovdqu %%ymm10, 320(%0)\n"
+        "vmovdqu %%ymm11, 352(%0)\n"
+        "vmovdqu %%ymm12, 384(%0)\n"
+        "vmovdqu %%ymm13, 416(%0)\n"
+        "vmovdqu %%ymm14, 448(%0)\n"
+        "vmovdqu %%ymm15, 480(%0)\n"
+        :: "r"(registers) : "memory");
+    } else {
+        __asm__ volatile(
+        "movdqu %%xmm0, 0(%0)\n"
+        "movdqu %%xmm1, 16(%0)\n"
+        "movdqu %%xmm2, 32(%0)\n"
+        "movdqu %%xmm3, 48(%0)\n"
+        "movdqu %%xmm4, 64(%0)\n"
+        "movdqu %%xmm5, 80(%0)\n"
+        "movdqu %%xmm6, 96(%0)\n"
+        "movdqu %%xmm7, 112(%0)\n"
+        "movdqu %%xmm8, 128(%0)\n"
+        "movdqu %%xmm9, 144(%0)\n"
+        "movdqu %%xmm10, 160(%0)\n"
+        "movdqu %%xmm11, 176(%0)\n"
+        "movdqu %%xmm12, 192(%0)\n"
+        "movdqu %%xmm13, 208(%0)\n"
+        "movdqu %%xmm14, 224(%0)\n"
+        "movdqu %%xmm15, 240(%0)\n"
+        :: "r"(registers) : "memory");
+    }
+#elif defined(__aarch64__)
+    std::uint8_t* at = registers;
+    __asm__ volatile(
+        "st1 {v0.16b, v1.16b, v2.16b, v3.16b}, [%0], #64\n"
+        "st1 {v4.16b, v5.16b, v6.16b, v7.16b}, [%0], #64\n"
+        "st1 {v8.16b, v9.16b, v10.16b, v11.16b}, [%0], #64\n"
+        "st1 {v12.16b, v13.16b, v14.16b, v15.16b}, [%0], #64\n"
+        "st1 {v16.16b, v17.16b, v18.16b, v19.16b}, [%0], #64\n"
+        "st1 {v20.16b, v21.16b, v22.16b, v23.16b}, [%0], #64\n"
+        "st1 {v24.16b, v25.16b, v26.16b, v27.16b}, [%0], #64\n"
+        "st1 {v28.16b, v29.16b, v30.16b, v31.16b}, [%0], #64\n"
+        : "+r"(at) :: "memory");
+#endif
+}
+
+// Runs `work` `gap` bytes below the caller's frame and stores the vector
+// registers the moment it returns.
+__attribute__((noinline)) void run_far_below(const std::function<void()>& work) {
+    volatile std::uint8_t pad[gap];
+    __asm__ volatile("" : : "r"(pad) : "memory");
+    work();
+    store_vector_registers();
+}
+
+
+// The key, round keys 1-10 and the decryption round keys (InvMixColumns of
+// round keys 1-9), each as two 8-byte halves, so a split copy is found too.
+std::vector<std::vector<std::uint8_t>> secrets_of(const std::uint8_t* key) {
+    aes128_context context;
+    aes128_expand_key(context, key);
+    auto times = [](std::uint8_t a, int b) {
+        std::uint8_t product = 0;
+        for (; b; b >>= 1, a = static_cast<std::uint8_t>((a << 1) ^ ((a >> 7) * 0x1b))) {
+            if (b & 1) product ^= a;
+        }
+        return product;
+    };
+    std::vector<std::vector<std::uint8_t>> secrets;
+    for (int r = 0; r < 11; ++r) {
+        const std::uint8_t* k = context.round_keys + 16 * r;
+        std::uint8_t inverse[16];
+        for (int c = 0; c < 16; c += 4) {
+            for (int i = 0; i < 4; ++i) {
+                inverse[c + i] = times(k[c + i], 14) ^ times(k[c + (i + 1) % 4], 11) ^
+                                 times(k[c + (i + 2) % 4], 13) ^ times(k[c + (i + 3) % 4], 9);
+            }
+        }
+        for (int half = 0; half < 16; half += 8) {
+            secrets.emplace_back(k + half, k + half + 8);
+            if (r >= 1 && r <= 9) {
+                secrets.emplace_back(inverse + half, inverse + half + 8);
+            }
+        }
+    }
+    return secrets;
+}
+
+bool holds(const std::uint8_t* memory, std::size_t size, const std::vector<std::uint8_t>& secret) {
+    return std::search(memory, memory + size, secret.begin(), secret.end()) != memory + size;
+}
+
+// Where key material was found after `work`: the dead stack below it is
+// copied out before any other call can overwrite it.
+std::vector<std::string> run_and_look(const std::uint8_t* key, const std::function<void()>& work,
+                     bool check_registers) {
+    auto* bottom = reinterpret_cast<volatile std::uint8_t*>(
+        reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) - gap - depth);
+    run_far_below(work);
+    for (std::size_t i = 0; i < depth; ++i) {
+        dead_stack[i] = bottom[i];
+    }
+    std::vector<std::string> found;
+    for (const auto& secret : secrets_of(key)) {
+        if (holds(dead_stack, sizeof dead_stack, secret)) {
+            found.push_back("dead stack slot");
+        }
+        if (check_registers && holds(registers, sizeof registers, secret)) {
+            found.push_back("vector register");
+        }
+    }
+    return found;
+}
+
+const std::uint8_t key[16] = {0x3c, 0x4f, 0xcf, 0x09, 0x88, 0x15, 0xf7, 0xab,
+                              0xa6, 0xd2, 0xae, 0x28, 0x16, 0x15, 0x7e, 0x2b};
+const std::uint8_t iv[16] = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 1, 2, 3, 4, 5, 6};
+
+std::vector<std::uint8_t> message_of(std::size_t size) {
+    std::vector<std::uint8_t> message(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        message[i] = static_cast<std::uint8_t>(i * 13 + 1);
+    }
+    return message;
+}
+
+// Ciphertext of `size` bytes under `key` whose final decrypted byte is `last`.
+std::vector<std::uint8_t> cipher_ending_in(std::size_t size, std::uint8_t last) {
+    auto plain = message_of(size);
+    plain[size - 1] = last;
+    aes128_context context;
+    aes128_init(context, key, iv);
+    cbc_encrypt_in_place(context, plain.data(), size);
+    return plain;
+}
+
+struct codec_case {
+    const char* name;
+    std::function<void()> work;
+};
+
+class Residue : public ::testing::Test {
+protected:
+    void SetUp() override {
+#if defined(KESTRELBOX_ASAN)
+        GTEST_SKIP() << "AddressSanitizer moves locals off the stack";
+#endif
+    }
+};
+
+TEST_F(Residue, NoneAfterTheCodecOnAnyPath) {
+    const auto sealed = cipher_ending_in(4096, 7);
+    const auto bad_padding = cipher_ending_in(4096, 0x80);
+    const auto too_short = message_of(5);
+    const std::vector<codec_case> cases = {
+        {"encode 16 B",
+         [] {
+             byte_string out;
+             encode_message(message_of(16).data(), 16, out, key, iv);
+         }},
+        {"encode 4 KiB",
+         [] {
+             byte_string out;
+             encode_message(message_of(4096).data(), 4096, out, key, iv);
+         }},
+        {"decode 4 KiB",
+         [&] {
+             byte_string out;
+             decode_message(sealed.data(), 4096, out, key, iv);
+         }},
+        {"decode 16 B",
+         [&] {
+             byte_string out;
+             decode_message(sealed.data() + 4080, 16, out, key, sealed.data() + 4064);
+         }},
+        {"decode status -1",
+         [&] {
+             byte_string out;
+             decode_message(bad_padding.data(), 4096, out, key, iv);
+         }},
+        {"decode length error",
+         [&] {
+             byte_string out;
+             for (std::uint8_t first = 0;; ++first) {
+                 auto cipher = too_short;
+                 cipher[0] = first;
+                 try {
+                     decode_message(cipher.data(), 5, out, key, iv);
+                 } catch (const std::length_error&) {
+                     return;
+                 }
+             }
+         }},
+        {"decode allocation failure",
+         [&] {
+             auto refuse = [](void*, std::size_t) -> std::uint8_t* { throw std::bad_alloc(); };
+             try {
+                 decode_message(sealed.data(), 4096, output_sink{refuse, nullptr}, key, iv);
+             } catch (const std::bad_alloc&) {
+             }
+         }},
+    };
+    for (const auto& c : cases) {
+        // The portable path is not expected to clear the vector registers.
+        const auto found =
+            run_and_look(key, c.work, cbc_fastest_path().expand_key != aes128_expand_key);
+        EXPECT_TRUE(found.empty()) << c.name << ": key material left in a " << found[0];
+    }
+}
+
+// Each path as the codec runs it: key schedule, CBC both ways over enough
+// blocks for every wide loop and its tail, the context wiped, then the stack.
+TEST_F(Residue, NoneAfterEveryPathAndTheStackWipe) {
+    const auto plain = message_of(16 * 75);
+    for (std::size_t i = 0; i < cbc_path_count; ++i) {
+        const cbc_path& path = cbc_paths[i];
+        if (!path.available()) {
+            continue;
+        }
+        std::vector<std::uint8_t> buffer(plain.size());
+        const auto found = run_and_look(
+            key,
+            [&] {
+                aes128_context context;
+                path.expand_key(context, key);
+                std::memcpy(context.chain_block, iv, 16);
+                path.encrypt(context, buffer.data(), plain.data(), buffer.size());
+                std::memcpy(context.chain_block, iv, 16);
+                path.decrypt(context, buffer.data(), buffer.data(), buffer.size());
+                wipe(&context, sizeof context);
+                wipe_stack();
+            },
+            i > 0);
+        EXPECT_TRUE(found.empty()) << path.name << ": key material left in a " << found[0];
+        EXPECT_EQ(buffer, plain) << path.name;
+    }
+}
+
+}  // namespace
