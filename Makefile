@@ -10,7 +10,7 @@ NEED := tools/need-packages
 # and fuzz builds add -g to them, so they test the code that ships.
 RELEASE := -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: demo test test-cpp test-arm64 test-python test-python-3.13 typecheck wheel wheel-test bench sanitize fuzz install clean
+.PHONY: demo test ct test-cpp test-arm64 test-python test-python-3.13 typecheck wheel wheel-test bench sanitize fuzz install clean
 
 $(PY):
 	$(PYTHON) -m venv $(VENV)
@@ -101,6 +101,14 @@ fuzz: $(PY)
 	mkdir -p build/fuzz/python-corpus
 	$(PY) fuzz/fuzz_module.py -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 		-artifact_prefix=build/fuzz/ build/fuzz/python-corpus fuzz/corpus
+
+# Constant time checked by valgrind's memcheck over the engine and codec at
+# the release flags (tests/ct/run says what passes).
+ct:
+	$(NEED) ct
+	cmake -S . -B build/ct $(RELEASE) -DCMAKE_CXX_FLAGS=-g -DKESTRELBOX_CT=ON
+	cmake --build build/ct -j $(JOBS) --target ct_harness
+	tests/ct/run build/ct/ct_harness
 
 # Not part of `make test`: the Python comparison with its table and plot,
 # then the engine micro-benchmark when Google Benchmark is installed.

@@ -1,7 +1,10 @@
 """Eight threads calling both functions at once, each with its own key and
-messages, all get the reference results."""
+messages, all get the reference results; a diagnostic line written into a
+pipe that a thread of the same process drains does not deadlock."""
 
 import os
+import subprocess
+import sys
 import threading
 
 import kestrelbox
@@ -35,3 +38,40 @@ def test_eight_threads_get_every_result_right() -> None:
     for thread in threads:
         thread.join()
     assert failures == []
+
+
+# Far more lines than a pipe holds: the writer must wait for the draining
+# thread, which can only run if the writer has let go of the interpreter.
+SELF_DRAINED_PIPE_SCRIPT = """
+import os, threading
+import kestrelbox
+
+read_end, write_end = os.pipe()
+saved_stdout = os.dup(1)
+os.dup2(write_end, 1)
+os.close(write_end)
+received = []
+
+def drain():
+    while chunk := os.read(read_end, 1 << 16):
+        received.append(len(chunk))
+
+reader = threading.Thread(target=drain)
+reader.start()
+for _ in range(10_000):
+    assert kestrelbox.aes_encode(b"", bytes(16), bytes(16)) == (-1, None)
+os.dup2(saved_stdout, 1)
+reader.join()
+print(sum(received))
+"""
+
+
+def test_a_pipe_drained_by_a_thread_of_the_same_process_does_not_deadlock() -> None:
+    done = subprocess.run(
+        [sys.executable, "-c", SELF_DRAINED_PIPE_SCRIPT],
+        capture_output=True,
+        text=True,
+        timeout=60,
+    )
+    assert done.returncode == 0, done.stderr
+    assert int(done.stdout) == 10_000 * len("key iv length must 16\n")
