@@ -1,7 +1,6 @@
 // CBC decryption with AES-NI. Unlike encryption, every block's inverse
 // cipher is independent, so eight run interleaved to cover AESDEC's latency;
-// the chaining XOR uses ciphertext kept in registers, so `output` may be
-// `input`. Constant-time: no table lookups, no branches on data.
+// the chaining XOR uses ciphertext kept in registers.
 #if defined(__x86_64__)
 
 #include "aesni_keys.h"

@@ -1,8 +1,7 @@
 // CBC decryption with VAES on 256-bit registers (AVX2): two blocks per
 // instruction, eight registers in flight, sixteen blocks a round trip. The
-// previous-ciphertext operand of each pair is built from registers, so
-// `output` may be `input`. A tail of fewer than sixteen blocks goes to the
-// AES-NI path. Constant-time: no table lookups, no branches on data.
+// previous-ciphertext operand of each pair is built from registers. A tail
+// of fewer than sixteen blocks goes to the AES-NI path.
 #if defined(__x86_64__)
 
 #include "aesni_keys.h"

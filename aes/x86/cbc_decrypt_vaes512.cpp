@@ -1,8 +1,7 @@
 // CBC decryption with VAES on 512-bit registers (AVX-512F): four blocks per
 // instruction, eight registers in flight, thirty-two blocks a round trip. The
-// previous-ciphertext operand is built from registers, so `output` may be
-// `input`. A tail of fewer than thirty-two blocks goes to the AES-NI path.
-// Constant-time: no table lookups, no branches on data.
+// previous-ciphertext operand is built from registers. A tail of fewer than
+// thirty-two blocks goes to the AES-NI path.
 #if defined(__x86_64__)
 
 #include "aesni_keys.h"

@@ -1,7 +1,5 @@
 // CBC encryption with AES-NI. Each block needs the previous ciphertext, so
 // blocks go one at a time and the ten rounds' latency sets the speed.
-// `output` may be `input` itself.
-// Constant-time: no table lookups, no branches on data.
 #if defined(__x86_64__)
 
 #include "aesni_keys.h"
