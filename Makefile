@@ -132,10 +132,10 @@ ct:
 	cmake --build build/ct -j $(JOBS) --target ct_harness
 	tests/ct/run build/ct/ct_harness
 
-# Not part of `make test`: the Python comparison with its table and plot,
-# then the engine micro-benchmark when Google Benchmark is installed.
+# Not part of `make test`: the Python comparison in the plain loop with its
+# table and plot, then the engine micro-benchmark (Google Benchmark).
 bench: $(PY)
-	$(NEED) test
+	$(NEED) bench
 	$(PY) -m pip install --quiet '.[bench]'
 	$(PY) bench/bench.py
 	cmake -S . -B build/cpp $(RELEASE)

@@ -17,10 +17,13 @@
 #endif
 
 // CBC decrypts any block on its own from the ciphertext block before it (the
-// IV before the first), so the final block is decrypted first: its last byte
-// decides the outcome and the result's size before anything is allocated.
-// Then the blocks that hold message bytes are decrypted straight from the
-// caller's bytes into the result.
+// IV before the first), so the last two blocks are decrypted first, on the
+// stack: the final byte decides the outcome and the result's size before
+// anything is allocated. At most 16 bytes are stripped, so the message
+// reaches into those two blocks; the blocks before them are decrypted
+// straight from the caller's bytes into the result, and the rest is copied
+// from the stack. A message of one or two blocks costs one pass of the
+// engine.
 std::int32_t decode_message(const std::uint8_t* data, std::int32_t length,
                             const output_sink& output, const std::uint8_t* key,
                             const std::uint8_t* iv) {
@@ -28,29 +31,30 @@ std::int32_t decode_message(const std::uint8_t* data, std::int32_t length,
         return -1;
     }
     const std::size_t size = static_cast<std::size_t>(length);
-    const std::size_t final_start = (size - 1) / 16 * 16;
+    const std::size_t blocks = (size - 1) / 16 + 1;
+    const std::size_t tail_start = blocks > 2 ? 16 * (blocks - 2) : 0;
 
     // A partial final block is zero-filled so that it is decrypted whole
     // without reading past the caller's bytes.
-    std::uint8_t final_block[16] = {};
-    std::memcpy(final_block, data + final_start, size - final_start);
+    std::uint8_t tail[32] = {};
+    std::memcpy(tail, data + tail_start, size - tail_start);
     aes128_context context;
     aes128_init(context, key, iv);
-    if (final_start > 0) {
-        std::memcpy(context.chain_block, data + final_start - 16, 16);
+    if (tail_start > 0) {
+        std::memcpy(context.chain_block, data + tail_start - 16, 16);
     }
-    cbc_decrypt_in_place(context, final_block, 16);
+    cbc_decrypt_in_place(context, tail, size - tail_start);
 
     // Only the final byte is looked at: 0 strips a whole block, 1..15 strip
     // that many bytes, anything else is not padding this codec writes.
-    const std::uint8_t last = final_block[size - 1 - final_start];
+    const std::uint8_t last = tail[size - 1 - tail_start];
     const bool not_padding = last >= 16;
     const std::int64_t n = static_cast<std::int64_t>(size) - (last == 0 ? 16 : last);
     declare_public(not_padding);
     declare_public(n);
     if (not_padding || n < 0) {
         wipe(&context, sizeof context);
-        wipe(final_block, sizeof final_block);
+        wipe(tail, sizeof tail);
         wipe_stack();
         if (not_padding) {
             return -1;
@@ -64,27 +68,15 @@ std::int32_t decode_message(const std::uint8_t* data, std::int32_t length,
         out = output.allocate(output.owner, message);
     } catch (...) {
         wipe(&context, sizeof context);
-        wipe(final_block, sizeof final_block);
+        wipe(tail, sizeof tail);
         wipe_stack();
         throw;
     }
-    const std::size_t whole = message / 16 * 16;
     std::memcpy(context.chain_block, iv, 16);
-    cbc_decrypt(context, out, data, whole);
-    // The message's tail, when it ends inside a block: the final block is
-    // already decrypted; an earlier one is decrypted on the stack.
-    if (whole < message) {
-        std::uint8_t* tail = final_block;
-        std::uint8_t block[16];
-        if (whole != final_start) {
-            cbc_decrypt(context, block, data + whole, 16);
-            tail = block;
-        }
-        std::memcpy(out + whole, tail, message - whole);
-        wipe(block, sizeof block);
-    }
+    cbc_decrypt(context, out, data, tail_start);
+    std::memcpy(out + tail_start, tail, message - tail_start);
     wipe(&context, sizeof context);
-    wipe(final_block, sizeof final_block);
+    wipe(tail, sizeof tail);
     wipe_stack();
     return 0;
 }

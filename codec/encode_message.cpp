@@ -14,20 +14,24 @@ std::int32_t encode_message(const std::uint8_t* data, std::int32_t length,
     // cannot leave round keys behind on the stack.
     std::uint8_t* out = output.allocate(output.owner, full + 16);
 
-    // The whole blocks go straight from the caller's bytes into the result;
-    // the last block, the message's tail and the padding, is built on the
-    // stack.
+    // The last two blocks, the message's end and the padding, are built on
+    // the stack; the whole blocks before them go straight from the caller's
+    // bytes into the result. A message under two blocks costs one pass of
+    // the engine.
+    const std::size_t tail_start = full >= 16 ? full - 16 : 0;
+    const std::size_t tail_size = full + 16 - tail_start;
     const std::uint8_t pad = rem == 0 ? 0 : static_cast<std::uint8_t>(16 - rem);
-    std::uint8_t last[16];
-    std::memcpy(last, data + full, static_cast<std::size_t>(rem));
-    std::memset(last + rem, pad, static_cast<std::size_t>(16 - rem));
+    std::uint8_t tail[32];
+    const std::size_t kept = static_cast<std::size_t>(length) - tail_start;
+    std::memcpy(tail, data + tail_start, kept);
+    std::memset(tail + kept, pad, tail_size - kept);
 
     aes128_context context;
     aes128_init(context, key, iv);
-    cbc_encrypt(context, out, data, full);
-    cbc_encrypt(context, out + full, last, 16);
+    cbc_encrypt(context, out, data, tail_start);
+    cbc_encrypt(context, out + tail_start, tail, tail_size);
     wipe(&context, sizeof context);
-    wipe(last, sizeof last);
+    wipe(tail, sizeof tail);
     wipe_stack();
     return 0;
 }
