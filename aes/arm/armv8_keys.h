@@ -5,6 +5,10 @@
 // them.
 #pragma once
 
+#if !defined(__ARM_FEATURE_AES) && !defined(__ARM_FEATURE_CRYPTO)
+#error "aes/arm/ must be built with -march=armv8-a+crypto (CMakeLists.txt adds it)"
+#endif
+
 #include <arm_neon.h>
 
 #include "../aes128.h"
