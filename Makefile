@@ -10,6 +10,9 @@ NEED := tools/need-packages
 # The release build's flags (CMake's Release: -O3 -DNDEBUG); the sanitizer
 # and fuzz builds add -g to them, so they test the code that ships.
 RELEASE := -DCMAKE_BUILD_TYPE=Release
+# pyenv's newest installed CPython of a minor version, for the 3.13 suite
+# and the wheels.
+python_of = $$(pyenv prefix "$$(pyenv latest $(1))")/bin/python$(1)
 
 .PHONY: demo test wheels sdist-test ct test-cpp test-arm64 test-python test-python-3.13 typecheck bench sanitize fuzz install clean
 
@@ -49,8 +52,7 @@ test-python: $(PY)
 	$(PY) -m pytest
 
 test-python-3.13:
-	$(MAKE) test-python VENV=build/venv-3.13 \
-		PYTHON="$$(pyenv prefix "$$(pyenv latest 3.13)")/bin/python3.13"
+	$(MAKE) test-python VENV=build/venv-3.13 PYTHON="$(call python_of,3.13)"
 
 # The stubs against the built module, and strict mypy over the examples and
 # the tests.
@@ -66,7 +68,6 @@ typecheck: install
 # then installed into a fresh venv of each interpreter and tested there.
 ZIG_VENV := build/zig-venv
 WHEEL_PYTHONS := 3.12 3.13
-python_of = $$(pyenv prefix "$$(pyenv latest $(1))")/bin/python$(1)
 wheels:
 	rm -rf build/wheels dist/*manylinux*
 	test -x $(ZIG_VENV)/bin/python || $(PYTHON) -m venv $(ZIG_VENV)

@@ -44,6 +44,13 @@ std::int32_t decode_message(const std::uint8_t* data, std::int32_t length,
         std::memcpy(context.chain_block, data + tail_start - 16, 16);
     }
     cbc_decrypt_in_place(context, tail, size - tail_start);
+    // On every way out: the context, the decrypted blocks, and the stack the
+    // engine used.
+    const auto forget = [&] {
+        wipe(&context, sizeof context);
+        wipe(tail, sizeof tail);
+        wipe_stack();
+    };
 
     // Only the final byte is looked at: 0 strips a whole block, 1..15 strip
     // that many bytes, anything else is not padding this codec writes.
@@ -53,9 +60,7 @@ std::int32_t decode_message(const std::uint8_t* data, std::int32_t length,
     declare_public(not_padding);
     declare_public(n);
     if (not_padding || n < 0) {
-        wipe(&context, sizeof context);
-        wipe(tail, sizeof tail);
-        wipe_stack();
+        forget();
         if (not_padding) {
             return -1;
         }
@@ -67,16 +72,12 @@ std::int32_t decode_message(const std::uint8_t* data, std::int32_t length,
     try {
         out = output.allocate(output.owner, message);
     } catch (...) {
-        wipe(&context, sizeof context);
-        wipe(tail, sizeof tail);
-        wipe_stack();
+        forget();
         throw;
     }
     std::memcpy(context.chain_block, iv, 16);
     cbc_decrypt(context, out, data, tail_start);
     std::memcpy(out + tail_start, tail, message - tail_start);
-    wipe(&context, sizeof context);
-    wipe(tail, sizeof tail);
-    wipe_stack();
+    forget();
     return 0;
 }
