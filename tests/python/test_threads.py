@@ -75,3 +75,44 @@ def test_a_pipe_drained_by_a_thread_of_the_same_process_does_not_deadlock() -> N
     )
     assert done.returncode == 0, done.stderr
     assert int(done.stdout) == 10_000 * len("key iv length must 16\n")
+
+
+# Daemon threads still in the module, some of them writing the diagnostic line
+# without the interpreter lock, when the interpreter finalizes. sys.stdout is
+# left buffered, so a process that dies at exit loses its last line.
+EXIT_SCRIPT = """
+import threading, time
+import kestrelbox
+
+key = iv = bytes(16)
+sealed = kestrelbox.aes_encode(bytes(100), key, iv)[1]
+
+def loop():
+    while True:
+        kestrelbox.aes_encode(bytes(100), key, iv)
+        kestrelbox.aes_decode(sealed, key, iv)
+        kestrelbox.aes_encode(b"", key, iv)
+
+for _ in range(4):
+    threading.Thread(target=loop, daemon=True).start()
+time.sleep(0.2)
+print("last line")
+"""
+
+
+def test_daemon_threads_in_the_module_at_exit_never_abort_the_process() -> None:
+    environment = {name: value for name, value in os.environ.items() if name != "PYTHONUNBUFFERED"}
+    runs = [
+        subprocess.Popen(
+            [sys.executable, "-c", EXIT_SCRIPT],
+            stdout=subprocess.PIPE,
+            stderr=subprocess.PIPE,
+            text=True,
+            env=environment,
+        )
+        for _ in range(20)
+    ]
+    for run in runs:
+        stdout, stderr = run.communicate(timeout=120)
+        assert run.returncode == 0, stderr
+        assert "last line" in stdout.splitlines()
