@@ -7,9 +7,17 @@
 
 // The final byte's verdict, the status and the message's length, is what the
 // caller is told anyway. The constant-time check (`make ct`) declares it
-// public here, the one place it is decided, so that anything else memcheck
-// flags is a real leak.
-#if defined(KESTRELBOX_CT)
+// public here, the one place it is decided, so that anything else its tools
+// flag is a real leak.
+#if defined(KESTRELBOX_CT) && defined(__has_feature)
+#if __has_feature(memory_sanitizer)
+#define KESTRELBOX_CT_MSAN 1
+#endif
+#endif
+#if defined(KESTRELBOX_CT_MSAN)
+#include <sanitizer/msan_interface.h>
+#define declare_public(value) __msan_unpoison(&(value), sizeof(value))
+#elif defined(KESTRELBOX_CT)
 #include <valgrind/memcheck.h>
 #define declare_public(value) VALGRIND_MAKE_MEM_DEFINED(&(value), sizeof(value))
 #else
