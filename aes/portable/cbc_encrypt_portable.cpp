@@ -3,7 +3,7 @@
 // `output` may be `input` itself.
 #include <cstring>
 
-#include "cbc_path.h"
+#include "../cbc_path.h"
 #include "steps.h"
 
 void cbc_encrypt_portable(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,

@@ -3,9 +3,9 @@
 // `input` itself, since each ciphertext block is kept before it is replaced.
 #include <cstring>
 
-#include "cbc_path.h"
+#include "../cbc_path.h"
 #include "steps.h"
-#include "wipe.h"
+#include "../wipe.h"
 
 void cbc_decrypt_portable(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                           std::uint64_t length) {

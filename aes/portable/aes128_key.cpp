@@ -2,7 +2,7 @@
 // lookups are indexed by key bytes: the AES-NI schedule is used where it can be.
 #include <cstring>
 
-#include "aes128.h"
+#include "../aes128.h"
 #include "tables.h"
 
 void aes128_expand_key(aes128_context& context, const std::uint8_t* key) {
