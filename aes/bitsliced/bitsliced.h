@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "../aes128.h"
+#include "../wipe.h"
 
 // SubBytes and InvSubBytes on all 64 bytes at once (the S-box circuits).
 void aes128_sub_bytes_bitsliced(std::uint64_t q[8]);
@@ -85,15 +86,26 @@ inline void transpose(std::uint64_t w[8]) {
     }
 }
 
-// The 11 round keys, each in all four slots: 88 words.
+// The 11 round keys in bit planes, each in all four slots: 88 words. Four
+// keys share a transpose, one in each slot; then each slot's bits are
+// copied into the other three.
 inline void load_round_keys(std::uint64_t keys[88], const aes128_context& context) {
-    for (int r = 0; r < 11; ++r) {
-        std::uint64_t* k = keys + 8 * r;
+    std::uint64_t w[8];
+    for (int first = 0; first < 11; first += 4) {
+        const int count = first + 4 <= 11 ? 4 : 11 - first;
         for (int slot = 0; slot < 4; ++slot) {
-            load_block(k, slot, context.round_keys + 16 * r);
+            load_block(w, slot, context.round_keys + 16 * (first + slot % count));
         }
-        transpose(k);
+        transpose(w);
+        for (int slot = 0; slot < count; ++slot) {
+            for (int k = 0; k < 8; ++k) {
+                std::uint64_t x = w[k] >> slot & 0x1111111111111111u;
+                x |= x << 1;
+                keys[8 * (first + slot) + k] = x | x << 2;
+            }
+        }
     }
+    wipe(w, sizeof w);
 }
 
 inline void add_round_key(std::uint64_t q[8], const std::uint64_t* key) {
