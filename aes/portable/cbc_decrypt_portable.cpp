@@ -1,5 +1,5 @@
 // CBC decryption (SP 800-38A 6.2) over the byte-oriented inverse cipher, one
-// block at a time: the reference for every faster path. `output` may be
+// block at a time: the reference for every other path. `output` may be
 // `input` itself, since each ciphertext block is kept before it is replaced.
 #include <cstring>
 

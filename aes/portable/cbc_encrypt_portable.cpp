@@ -1,5 +1,5 @@
 // CBC encryption (SP 800-38A 6.2) over the byte-oriented block cipher: the
-// reference for every faster path. Serial: each block is chained on the last.
+// reference for every other path. Serial: each block is chained on the last.
 // `output` may be `input` itself.
 #include <cstring>
 
