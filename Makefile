@@ -14,7 +14,7 @@ RELEASE := -DCMAKE_BUILD_TYPE=Release
 # and the wheels.
 python_of = $$(pyenv prefix "$$(pyenv latest $(1))")/bin/python$(1)
 
-.PHONY: demo test wheels sdist-test ct test-cpp test-arm64 test-python test-python-3.13 typecheck bench sanitize fuzz install clean
+.PHONY: demo test wheels sdist-test ct test-cpp test-arm64 test-s390x test-python test-python-3.13 typecheck bench sanitize fuzz install clean
 
 $(PY):
 	$(PYTHON) -m venv $(VENV)
@@ -44,6 +44,16 @@ test-arm64:
 	cmake --build build/arm64 -j $(JOBS)
 	ctest --test-dir build/arm64 --output-on-failure -j $(JOBS)
 	qemu-aarch64 -L /usr/aarch64-linux-gnu build/arm64/tests/cpp/kestrelbox_tests --gtest_filter='Paths.*' \
+		| grep -E '^(engine path|chosen)'
+
+# The same for s390x, a big-endian machine, where the bitsliced path is
+# chosen.
+test-s390x:
+	$(NEED) s390x
+	cmake -S . -B build/s390x $(RELEASE) -DCMAKE_TOOLCHAIN_FILE=cmake/s390x-linux-gnu.cmake
+	cmake --build build/s390x -j $(JOBS)
+	ctest --test-dir build/s390x --output-on-failure -j $(JOBS)
+	qemu-s390x -L /usr/s390x-linux-gnu build/s390x/tests/cpp/kestrelbox_tests --gtest_filter='Paths.*' \
 		| grep -E '^(engine path|chosen)'
 
 test-python: $(PY)

@@ -11,7 +11,7 @@ struct aes128_context {
 };
 
 // Expands the 16-byte key and loads the 16-byte IV into chain_block. The
-// schedule is the same on every path; AES-NI computes it where present.
+// schedule is the same on every path; the chosen path computes it.
 void aes128_init(aes128_context& context, const std::uint8_t* key, const std::uint8_t* iv);
 
 // Fills round_keys from the 16 key bytes (FIPS-197 section 5.2).

@@ -1,9 +1,10 @@
-// The engine's implementations. Each path has the shape of the portable one;
-// the portable path is the reference and runs everywhere, the others need the
-// CPU features their `available` reports. The public cbc_ functions and
-// aes128_init use the fastest available path, chosen once. Each hardware
-// family lives in a folder of its own (x86/, arm/), every file gated inside
-// on the compiler's own target macro.
+// The engine's implementations. Each path has the shape of the portable one,
+// the table-based reference every other path is tested against, which is
+// never chosen at run time. The bitsliced path runs everywhere; the others
+// need the CPU features their `available` reports. The public cbc_ functions
+// and aes128_init use the fastest available path, chosen once. Each family
+// lives in a folder of its own (portable/, bitsliced/, x86/, arm/), every
+// hardware file gated inside on the compiler's own target macro.
 //
 // Both directions take separate `output` and `input`, which may be the same
 // buffer but must not otherwise overlap, so a caller can encrypt or decrypt
@@ -11,7 +12,8 @@
 //
 // Every path but the portable one is constant-time: no table lookups and no
 // branches on keys or data. Each wipes the round keys and blocks it copied,
-// and clears the vector registers it used, before it returns.
+// and each hardware path clears the vector registers it used, before it
+// returns.
 #pragma once
 
 #include <cstddef>
@@ -29,12 +31,13 @@ struct cbc_path {
                     std::uint64_t length);
 };
 
-// Every path this build has, slowest first; the first is the portable one.
+// Every path this build has, slowest first; the first is the portable one,
+// the second the bitsliced one.
 extern const cbc_path cbc_paths[];
 extern const std::size_t cbc_path_count;
 
 // The last available entry of cbc_paths that agrees with the portable path,
-// found on first use and kept.
+// else the bitsliced one, found on first use and kept.
 const cbc_path& cbc_fastest_path();
 
 // Whether `path` gives the portable path's key schedule, ciphertext,
@@ -45,6 +48,15 @@ void cbc_encrypt_portable(aes128_context& context, std::uint8_t* output, const s
                           std::uint64_t length);
 void cbc_decrypt_portable(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                           std::uint64_t length);
+
+// Bitsliced: four blocks in eight 64-bit words, the S-box as a Boolean
+// circuit, the key schedule through the same circuit. Decryption fills the
+// four slots; serial encryption uses one.
+void aes128_expand_key_bitsliced(aes128_context& context, const std::uint8_t* key);
+void cbc_encrypt_bitsliced(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
+                           std::uint64_t length);
+void cbc_decrypt_bitsliced(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
+                           std::uint64_t length);
 
 #if defined(__x86_64__)
 // AES-NI: key schedule with AESKEYGENASSIST, serial encryption, and

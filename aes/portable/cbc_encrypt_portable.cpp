@@ -1,9 +1,9 @@
 // CBC encryption (SP 800-38A 6.2) over the byte-oriented block cipher: the
-// reference for every faster path. Serial: each block is chained on the last.
+// reference for every other path. Serial: each block is chained on the last.
 // `output` may be `input` itself.
 #include <cstring>
 
-#include "cbc_path.h"
+#include "../cbc_path.h"
 #include "steps.h"
 
 void cbc_encrypt_portable(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,

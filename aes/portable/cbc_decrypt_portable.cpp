@@ -1,11 +1,11 @@
 // CBC decryption (SP 800-38A 6.2) over the byte-oriented inverse cipher, one
-// block at a time: the reference for every faster path. `output` may be
+// block at a time: the reference for every other path. `output` may be
 // `input` itself, since each ciphertext block is kept before it is replaced.
 #include <cstring>
 
-#include "cbc_path.h"
+#include "../cbc_path.h"
 #include "steps.h"
-#include "wipe.h"
+#include "../wipe.h"
 
 void cbc_decrypt_portable(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                           std::uint64_t length) {

@@ -1,8 +1,9 @@
 // Key schedule for Nk = 4 (FIPS-197 section 5.2), byte by byte. Its S-box
-// lookups are indexed by key bytes: the AES-NI schedule is used where it can be.
+// lookups are indexed by key bytes, so it is the reference alone: aes128_init
+// uses the schedule of the path it chose.
 #include <cstring>
 
-#include "aes128.h"
+#include "../aes128.h"
 #include "tables.h"
 
 void aes128_expand_key(aes128_context& context, const std::uint8_t* key) {

@@ -1,7 +1,7 @@
 // The forward cipher (FIPS-197 section 5.1), byte by byte. This is the
-// reference every faster path is tested against; its S-box lookups depend on
+// reference every other path is tested against; its S-box lookups depend on
 // the data, so it is not constant-time.
-#include "aes128.h"
+#include "../aes128.h"
 #include "tables.h"
 #include "steps.h"
 

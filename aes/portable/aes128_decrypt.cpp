@@ -1,6 +1,6 @@
 // The inverse cipher (FIPS-197 section 5.3), byte by byte, over the same
 // round keys as the forward cipher. Not constant-time, like its twin.
-#include "aes128.h"
+#include "../aes128.h"
 #include "tables.h"
 #include "steps.h"
 
