@@ -1,5 +1,6 @@
 # Everything runs with CPython 3.12 (pinned by .python-version) in .venv;
-# `make test-python-3.13` runs the Python suite under pyenv's 3.13 as well.
+# `make test-python-3.13` runs the Python suite under pyenv's 3.13 as well,
+# `make test-python-3.14` and `make test-python-3.15` under Debian sid's.
 PYTHON ?= python3.12
 VENV ?= .venv
 PY := $(VENV)/bin/python
@@ -97,12 +98,14 @@ wheels:
 			dist/*cp$(subst .,,$(v))-*manylinux*.whl pytest hypothesis cryptography && \
 		$(call runner_of,$(v)) build/wheels/venv-$(v)/bin/python -m pytest -q -p no:cacheprovider &&) true
 
-# The source distribution, built and then installed with the system compiler
-# into a fresh venv, where the Python suite runs against it.
+# The source distribution, built, checked to carry the licence, and then
+# installed with the system compiler into a fresh venv, where the Python
+# suite runs against it.
 sdist-test: $(PY)
 	rm -rf build/sdist && mkdir -p build/sdist
 	$(PY) -m pip install --quiet build
 	$(PY) -m build --sdist --outdir build/sdist .
+	tar -xOzf build/sdist/kestrelbox-*.tar.gz --wildcards --no-wildcards-match-slash '*/LICENSE' | cmp - LICENSE
 	$(PYTHON) -m venv build/sdist/venv
 	build/sdist/venv/bin/python -m pip install --quiet build/sdist/kestrelbox-*.tar.gz \
 		pytest hypothesis cryptography
