@@ -2,14 +2,13 @@
 // line around the message codec.
 #include <pybind11/pybind11.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <stdexcept>
-#include <thread>
 #include <utility>
 
 #include "../codec/codec.h"
+#include "diagnostic.h"
 
 namespace py = pybind11;
 
@@ -30,41 +29,6 @@ static std::uint8_t* allocate_result(void* owner, std::size_t size) {
     }
     *static_cast<py::object*>(owner) = py::reinterpret_steal<py::bytes>(bytes);
     return reinterpret_cast<std::uint8_t*>(PyBytes_AS_STRING(bytes));
-}
-
-// Blocks the calling thread for good, as CPython 3.14 and later do with a
-// thread that asks for the interpreter lock while the interpreter finalizes.
-[[noreturn]] static void park_for_good() {
-    for (;;) {
-        std::this_thread::sleep_for(std::chrono::hours(24));
-    }
-}
-
-// CPython 3.12 and 3.13 end a thread that takes the lock back during
-// finalization with pthread_exit. Its unwinding runs this destructor first,
-// which parks the thread there: unwinding further would run pybind11's
-// destructors, which release Python objects without the lock, and would
-// abort the process where it crosses a frame that cannot be unwound.
-struct park_unless_returned {
-    bool returned = false;
-    ~park_unless_returned() {
-        if (!returned) {
-            park_for_good();
-        }
-    }
-};
-
-// Written and flushed without the interpreter lock, so that a full pipe (or
-// one that a thread of this process drains) blocks only this thread.
-// Flushed now, so that in a pipe or a file the line follows what Python has
-// already flushed; text still held in sys.stdout's buffer comes after it.
-static void print_diagnostic() {
-    PyThreadState* const state = PyEval_SaveThread();
-    std::printf("key iv length must 16\n");
-    std::fflush(stdout);
-    park_unless_returned guard;
-    PyEval_RestoreThread(state);
-    guard.returned = true;
 }
 
 // The frame both functions share: lengths checked here, the codec called with

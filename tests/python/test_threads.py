@@ -91,7 +91,8 @@ def loop():
     while True:
         kestrelbox.aes_encode(bytes(100), key, iv)
         kestrelbox.aes_decode(sealed, key, iv)
-        kestrelbox.aes_encode(b"", key, iv)
+        for _ in range(10):
+            kestrelbox.aes_encode(b"", key, iv)
 
 for _ in range(4):
     threading.Thread(target=loop, daemon=True).start()
