@@ -96,7 +96,8 @@ typecheck: install
 # built against pyenv's headers, whose pyconfig.h gives every type the size
 # it has on ARM64. auditwheel only takes its own architecture's tags by
 # name, so it picks the ARM64 one itself, and check-wheel holds it to
-# manylinux_2_17.
+# manylinux_2_17. They are stripped as they are linked, since the sid root
+# has no strip that reads ARM64 files.
 ZIG_VENV := build/zig-venv
 WHEEL_PYTHONS := 3.12 3.13 $(SID_PYTHONS)
 arm64_include_of = $(if $(filter 3.12,$(1)),$$(pyenv prefix "$$(pyenv latest 3.12)")/include/python3.12,$$root/usr/include/python$(1))
@@ -112,7 +113,7 @@ wheels:
 			build/wheels/venv-$(v)/bin/python -m pip wheel --quiet --no-deps . -w build/wheels/raw &&) true
 	root=$$(tools/arm64-root) && $(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) env \
 		CC=$(CURDIR)/tools/zig-cc CXX=$(CURDIR)/tools/zig-c++ ZIG_TARGET=aarch64-linux-gnu.2.17 \
-		CXXFLAGS="-idirafter $$root/usr/include" _PYTHON_HOST_PLATFORM=linux-aarch64 \
+		CXXFLAGS="-idirafter $$root/usr/include" LDFLAGS=-s _PYTHON_HOST_PLATFORM=linux-aarch64 \
 			build/wheels/venv-$(v)/bin/python -m pip wheel --quiet --no-deps . -w build/wheels/raw-arm64 \
 			-C cmake.define.Python_INCLUDE_DIR=$(call arm64_include_of,$(v)) \
 			-C cmake.define.PYTHON_MODULE_EXTENSION=.cpython-$(subst .,,$(v))-aarch64-linux-gnu.so &&) true
