@@ -14,6 +14,7 @@ RELEASE := -DCMAKE_BUILD_TYPE=Release
 # and the wheels.
 python_of = $$(pyenv prefix "$$(pyenv latest $(1))")/bin/python$(1)
 
+.PHONY: test-windows check-macos check-cibuildwheel zig-venv
 .PHONY: demo test wheels sdist-test ct test-cpp test-arm64 test-s390x test-python test-python-3.13 typecheck bench sanitize fuzz install clean
 
 $(PY):
@@ -94,6 +95,19 @@ wheels:
 			pytest hypothesis cryptography && \
 		build/wheels/venv-$$v/bin/python -m pytest -q -p no:cacheprovider || exit 1; \
 	done
+
+# zig's toolchain for the Windows and macOS builds, in the wheels' venv.
+ZIGLANG := ziglang==0.17.0
+zig-venv:
+	test -x $(ZIG_VENV)/bin/python || $(PYTHON) -m venv $(ZIG_VENV)
+	$(ZIG_VENV)/bin/python -m pip install --quiet $(ZIGLANG)
+
+# The C++ suite and the module built by zig for 64-bit Windows and run under
+# wine, with the Python suite under python.org's CPython 3.12 and 3.13; the
+# win_amd64 wheels go to dist/ (tools/test-windows says how).
+test-windows: zig-venv
+	$(NEED) windows
+	JOBS=$(JOBS) tools/test-windows $(RELEASE)
 
 # The source distribution, built and then installed with the system compiler
 # into a fresh venv, where the Python suite runs against it.
