@@ -109,6 +109,20 @@ test-windows: zig-venv
 	$(NEED) windows
 	JOBS=$(JOBS) tools/test-windows $(RELEASE)
 
+# The module built and linked by zig for macOS on arm64 and x86-64 and as one
+# universal2 file, each slice checked for its paths and its one export; no
+# wheel: nothing here can run it (tools/check-macos).
+check-macos: zig-venv
+	$(NEED) macos
+	JOBS=$(JOBS) tools/check-macos $(RELEASE)
+
+# The hosted wheel builds' configuration ([tool.cibuildwheel] in
+# pyproject.toml), as far as it can be checked offline: which wheels each
+# platform builds.
+check-cibuildwheel: zig-venv
+	$(ZIG_VENV)/bin/python -m pip install --quiet cibuildwheel==4.3.5
+	tools/check-cibuildwheel $(ZIG_VENV)/bin/cibuildwheel
+
 # The source distribution, built and then installed with the system compiler
 # into a fresh venv, where the Python suite runs against it.
 sdist-test: $(PY)
