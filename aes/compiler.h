@@ -34,7 +34,7 @@
 #define KESTRELBOX_UNROLL
 // A compiler barrier: no memory access is removed or moved across it, so the
 // stores before it stay although the memory is never read again.
-#define KESTRELBOX_KEEP_STORES(pointer) ((void)(pointer), _ReadWriteBarrier())
+#define KESTRELBOX_KEEP_STORES(pointer) _ReadWriteBarrier()
 // MSVC has no asm statement to hide a value from the optimiser: the fold it
 // would stop only costs speed.
 #define KESTRELBOX_OPAQUE_XMM(value) ((void)0)
