@@ -39,7 +39,7 @@ std::uint8_t dead_stack[depth];
 
 // Every vector register the processor has, stored at once.
 void store_vector_registers() {
-#if defined(__x86_64__)
+#if KESTRELBOX_X86_64
     if (cpu_has_vaes512()) {
         __asm__ volatile(
         "vmovdqu64 %%zmm0, 0(%0)\n"
@@ -114,7 +114,7 @@ void store_vector_registers() {
         "movdqu %%xmm15, 240(%0)\n"
         :: "r"(registers) : "memory");
     }
-#elif defined(__aarch64__)
+#elif KESTRELBOX_ARM64
     std::uint8_t* at = registers;
     __asm__ volatile(
         "st1 {v0.16b, v1.16b, v2.16b, v3.16b}, [%0], #64\n"
@@ -133,7 +133,7 @@ void store_vector_registers() {
 // uses the upper ones that the AES-NI paths never touch) must not be taken
 // for what `work` left there.
 void clear_vector_registers() {
-#if defined(__x86_64__)
+#if KESTRELBOX_X86_64
     if (cpu_has_vaes512()) {
         clear_zmm_registers();
     } else if (cpu_has_vaes256()) {
@@ -141,7 +141,7 @@ void clear_vector_registers() {
     } else {
         clear_xmm_registers();
     }
-#elif defined(__aarch64__)
+#elif KESTRELBOX_ARM64
     clear_neon_registers();
 #endif
 }
