@@ -13,7 +13,7 @@
 #endif
 
 // The target, under GCC's and clang's macro or MSVC's. ARM64EC code defines
-// _M_X64 as well but cannot run the x86 paths' AVX-512.
+// _M_X64 as well but is ARM code, which gets the software paths.
 #if defined(__x86_64__) || (defined(_M_X64) && !defined(_M_ARM64EC))
 #define KESTRELBOX_X86_64 1
 #else
