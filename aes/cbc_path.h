@@ -4,7 +4,7 @@
 // need the CPU features their `available` reports. The public cbc_ functions
 // and aes128_init use the fastest available path, chosen once. Each family
 // lives in a folder of its own (portable/, bitsliced/, x86/, arm/), every
-// hardware file gated inside on the compiler's own target macro.
+// hardware file gated inside on the target as compiler.h names it.
 //
 // Both directions take separate `output` and `input`, which may be the same
 // buffer but must not otherwise overlap, so a caller can encrypt or decrypt
@@ -20,6 +20,7 @@
 #include <cstdint>
 
 #include "aes128.h"
+#include "compiler.h"
 
 struct cbc_path {
     const char* name;
@@ -58,7 +59,7 @@ void cbc_encrypt_bitsliced(aes128_context& context, std::uint8_t* output, const 
 void cbc_decrypt_bitsliced(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                            std::uint64_t length);
 
-#if defined(__x86_64__)
+#if KESTRELBOX_X86_64
 // AES-NI: key schedule with AESKEYGENASSIST, serial encryption, and
 // decryption eight blocks at a time.
 void aes128_expand_key_aesni(aes128_context& context, const std::uint8_t* key);
@@ -74,7 +75,7 @@ void cbc_decrypt_vaes512(aes128_context& context, std::uint8_t* output, const st
                          std::uint64_t length);
 #endif
 
-#if defined(__aarch64__)
+#if KESTRELBOX_ARM64
 // ARMv8 Crypto Extensions: key schedule with AESE, serial encryption, and
 // decryption eight blocks at a time.
 void aes128_expand_key_armv8(aes128_context& context, const std::uint8_t* key);

@@ -1,7 +1,9 @@
 // The key schedule with the ARMv8 AES instruction: SubWord without a table.
 // AESE over a zero round key is ShiftRows then SubBytes, and ShiftRows moves
 // nothing in a block whose four columns are the same word.
-#if defined(__aarch64__)
+#include "../compiler.h"
+
+#if KESTRELBOX_ARM64
 
 #include <cstring>
 
@@ -34,7 +36,7 @@ void aes128_expand_key_armv8(aes128_context& context, const std::uint8_t* key) {
         w[i] = w[i - 4] ^ temp;
     }
     std::memcpy(context.round_keys, w, sizeof w);
-    clear_vector_registers();
+    clear_neon_registers();
     wipe(w, sizeof w);
 }
 

@@ -3,7 +3,9 @@
 // registers. AESD adds its key before InvSubBytes and AESIMC follows it, so
 // the middle round keys go through InvMixColumns first (the equivalent
 // inverse cipher, FIPS-197 section 5.3.5).
-#if defined(__aarch64__)
+#include "../compiler.h"
+
+#if KESTRELBOX_ARM64
 
 #include "../cbc_path.h"
 #include "../wipe.h"
@@ -17,14 +19,14 @@ constexpr int in_flight = 8;
 // order the rounds use them in.
 void load_decryption_keys(uint8x16_t keys[11], const aes128_context& context) {
     load_round_keys(keys, context);
-#pragma GCC unroll 16
+    KESTRELBOX_UNROLL
     for (int r = 1; r < 10; ++r) {
         keys[r] = vaesimcq_u8(keys[r]);
     }
 }
 
 uint8x16_t decrypt_block(uint8x16_t block, const uint8x16_t keys[11]) {
-#pragma GCC unroll 16
+    KESTRELBOX_UNROLL
     for (int r = 10; r > 1; --r) {
         block = vaesimcq_u8(vaesdq_u8(block, keys[r]));
     }
@@ -46,24 +48,24 @@ void cbc_decrypt_armv8(aes128_context& context, std::uint8_t* output, const std:
     std::uint64_t b = 0;
     for (; b + in_flight <= blocks; b += in_flight) {
         uint8x16_t c[in_flight], x[in_flight];
-#pragma GCC unroll 16
+        KESTRELBOX_UNROLL
         for (int i = 0; i < in_flight; ++i) {
             c[i] = vld1q_u8(input + 16 * (b + i));
             x[i] = c[i];
         }
-#pragma GCC unroll 16
+        KESTRELBOX_UNROLL
         for (int r = 10; r > 1; --r) {
-#pragma GCC unroll 16
+            KESTRELBOX_UNROLL
             for (int i = 0; i < in_flight; ++i) {
                 x[i] = vaesimcq_u8(vaesdq_u8(x[i], keys[r]));
             }
         }
-#pragma GCC unroll 16
+        KESTRELBOX_UNROLL
         for (int i = 0; i < in_flight; ++i) {
             x[i] = veorq_u8(vaesdq_u8(x[i], keys[1]), keys[0]);
         }
         vst1q_u8(output + 16 * b, veorq_u8(x[0], prev));
-#pragma GCC unroll 16
+        KESTRELBOX_UNROLL
         for (int i = 1; i < in_flight; ++i) {
             vst1q_u8(output + 16 * (b + i), veorq_u8(x[i], c[i - 1]));
         }
@@ -75,7 +77,7 @@ void cbc_decrypt_armv8(aes128_context& context, std::uint8_t* output, const std:
         prev = c;
     }
     vst1q_u8(context.chain_block, prev);
-    clear_vector_registers();
+    clear_neon_registers();
     wipe(keys, sizeof keys);
 }
 

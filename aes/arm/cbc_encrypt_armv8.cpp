@@ -1,6 +1,8 @@
 // CBC encryption with the ARMv8 AES instructions, one block at a time: each
 // block needs the previous ciphertext, so AESE+AESMC latency sets the speed.
-#if defined(__aarch64__)
+#include "../compiler.h"
+
+#if KESTRELBOX_ARM64
 
 #include "../cbc_path.h"
 #include "../wipe.h"
@@ -20,7 +22,7 @@ void cbc_encrypt_armv8(aes128_context& context, std::uint8_t* output, const std:
         // as one operand, computed off the serial chain.
         const uint8x16_t whitened = veorq_u8(vld1q_u8(input + 16 * b), keys[0]);
         state = vaesmcq_u8(vaeseq_u8(state, whitened));
-#pragma GCC unroll 16
+        KESTRELBOX_UNROLL
         for (int r = 1; r < 9; ++r) {
             state = vaesmcq_u8(vaeseq_u8(state, keys[r]));
         }
@@ -28,7 +30,7 @@ void cbc_encrypt_armv8(aes128_context& context, std::uint8_t* output, const std:
         vst1q_u8(output + 16 * b, state);
     }
     vst1q_u8(context.chain_block, state);
-    clear_vector_registers();
+    clear_neon_registers();
     wipe(keys, sizeof keys);
 }
 

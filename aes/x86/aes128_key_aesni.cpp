@@ -1,6 +1,8 @@
 // The key schedule with AESKEYGENASSIST: the same 176 bytes as the portable
 // schedule, without table lookups indexed by key bytes.
-#if defined(__x86_64__)
+#include "../compiler.h"
+
+#if KESTRELBOX_X86_64
 
 #include "aesni_keys.h"
 #include "../cbc_path.h"
@@ -32,7 +34,7 @@ KESTRELBOX_AESNI void aes128_expand_key_aesni(aes128_context& context, const std
     k[8] = next_round_key<0x80>(k[7]);
     k[9] = next_round_key<0x1b>(k[8]);
     k[10] = next_round_key<0x36>(k[9]);
-    #pragma GCC unroll 16
+    KESTRELBOX_UNROLL
     for (int r = 0; r < 11; ++r) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(context.round_keys + 16 * r), k[r]);
     }

@@ -1,7 +1,9 @@
 // CBC decryption with AES-NI. Unlike encryption, every block's inverse
 // cipher is independent, so eight run interleaved to cover AESDEC's latency;
 // the chaining XOR uses ciphertext kept in registers.
-#if defined(__x86_64__)
+#include "../compiler.h"
+
+#if KESTRELBOX_X86_64
 
 #include "aesni_keys.h"
 #include "../cbc_path.h"
@@ -13,7 +15,7 @@ constexpr int in_flight = 8;
 
 KESTRELBOX_AESNI __m128i decrypt_block(__m128i block, const __m128i keys[11]) {
     block = _mm_xor_si128(block, keys[0]);
-    #pragma GCC unroll 16
+    KESTRELBOX_UNROLL
     for (int r = 1; r < 10; ++r) {
         block = _mm_aesdec_si128(block, keys[r]);
     }
@@ -37,24 +39,24 @@ KESTRELBOX_AESNI void cbc_decrypt_aesni(aes128_context& context, std::uint8_t* o
     std::uint64_t b = 0;
     for (; b + in_flight <= blocks; b += in_flight) {
         __m128i c[in_flight], x[in_flight];
-        #pragma GCC unroll 16
+        KESTRELBOX_UNROLL
         for (int i = 0; i < in_flight; ++i) {
             c[i] = _mm_loadu_si128(in + b + i);
             x[i] = _mm_xor_si128(c[i], keys[0]);
         }
-        #pragma GCC unroll 16
+        KESTRELBOX_UNROLL
         for (int r = 1; r < 10; ++r) {
-            #pragma GCC unroll 16
+            KESTRELBOX_UNROLL
             for (int i = 0; i < in_flight; ++i) {
                 x[i] = _mm_aesdec_si128(x[i], keys[r]);
             }
         }
-        #pragma GCC unroll 16
+        KESTRELBOX_UNROLL
         for (int i = 0; i < in_flight; ++i) {
             x[i] = _mm_aesdeclast_si128(x[i], keys[10]);
         }
         _mm_storeu_si128(out + b, _mm_xor_si128(x[0], prev));
-        #pragma GCC unroll 16
+        KESTRELBOX_UNROLL
         for (int i = 1; i < in_flight; ++i) {
             _mm_storeu_si128(out + b + i, _mm_xor_si128(x[i], c[i - 1]));
         }

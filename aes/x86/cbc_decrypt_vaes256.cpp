@@ -2,7 +2,9 @@
 // instruction, eight registers in flight, sixteen blocks a round trip. The
 // previous-ciphertext operand of each pair is built from registers. A tail
 // of fewer than sixteen blocks goes to the AES-NI path.
-#if defined(__x86_64__)
+#include "../compiler.h"
+
+#if KESTRELBOX_X86_64
 
 #include "aesni_keys.h"
 #include "../cbc_path.h"
@@ -15,7 +17,7 @@ constexpr std::uint64_t group = 2 * in_flight;  // blocks per round trip
 
 }  // namespace
 
-__attribute__((target("vaes,avx2,aes,sse4.1"))) void cbc_decrypt_vaes256(
+KESTRELBOX_TARGET("vaes,avx2,aes,sse4.1") void cbc_decrypt_vaes256(
     aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
     std::uint64_t length) {
     if (length == 0) {
@@ -27,7 +29,7 @@ __attribute__((target("vaes,avx2,aes,sse4.1"))) void cbc_decrypt_vaes256(
         __m128i narrow[11];
         __m256i keys[11];
         load_decryption_keys(narrow, context);
-        #pragma GCC unroll 16
+        KESTRELBOX_UNROLL
         for (int r = 0; r < 11; ++r) {
             keys[r] = _mm256_broadcastsi128_si256(narrow[r]);
         }
@@ -38,25 +40,25 @@ __attribute__((target("vaes,avx2,aes,sse4.1"))) void cbc_decrypt_vaes256(
             const auto* in = reinterpret_cast<const __m256i*>(input + 16 * b);
             auto* out = reinterpret_cast<__m256i*>(output + 16 * b);
             __m256i c[in_flight], x[in_flight];
-            #pragma GCC unroll 16
+            KESTRELBOX_UNROLL
             for (int i = 0; i < in_flight; ++i) {
                 c[i] = _mm256_loadu_si256(in + i);
                 x[i] = _mm256_xor_si256(c[i], keys[0]);
             }
-            #pragma GCC unroll 16
+            KESTRELBOX_UNROLL
             for (int r = 1; r < 10; ++r) {
-                #pragma GCC unroll 16
+                KESTRELBOX_UNROLL
                 for (int i = 0; i < in_flight; ++i) {
                     x[i] = _mm256_aesdec_epi128(x[i], keys[r]);
                 }
             }
-            #pragma GCC unroll 16
+            KESTRELBOX_UNROLL
             for (int i = 0; i < in_flight; ++i) {
                 x[i] = _mm256_aesdeclast_epi128(x[i], keys[10]);
             }
             // The pair before (c[i].lo, c[i].hi) is (c[i-1].hi, c[i].lo).
             __m256i before = last;
-            #pragma GCC unroll 16
+            KESTRELBOX_UNROLL
             for (int i = 0; i < in_flight; ++i) {
                 const __m256i chain = _mm256_permute2x128_si256(before, c[i], 0x21);
                 _mm256_storeu_si256(out + i, _mm256_xor_si256(x[i], chain));

@@ -2,7 +2,9 @@
 // instruction, eight registers in flight, thirty-two blocks a round trip. The
 // previous-ciphertext operand is built from registers. A tail of fewer than
 // thirty-two blocks goes to the AES-NI path.
-#if defined(__x86_64__)
+#include "../compiler.h"
+
+#if KESTRELBOX_X86_64
 
 #include "aesni_keys.h"
 #include "../cbc_path.h"
@@ -20,7 +22,7 @@ constexpr __mmask8 all8 = 0xff;
 
 }  // namespace
 
-__attribute__((target("vaes,avx512f,aes,sse4.1"))) void cbc_decrypt_vaes512(
+KESTRELBOX_TARGET("vaes,avx512f,aes,sse4.1") void cbc_decrypt_vaes512(
     aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
     std::uint64_t length) {
     if (length == 0) {
@@ -32,7 +34,7 @@ __attribute__((target("vaes,avx512f,aes,sse4.1"))) void cbc_decrypt_vaes512(
         __m128i narrow[11];
         __m512i keys[11];
         load_decryption_keys(narrow, context);
-        #pragma GCC unroll 16
+        KESTRELBOX_UNROLL
         for (int r = 0; r < 11; ++r) {
             keys[r] = _mm512_maskz_broadcast_i32x4(all16, narrow[r]);
         }
@@ -43,26 +45,26 @@ __attribute__((target("vaes,avx512f,aes,sse4.1"))) void cbc_decrypt_vaes512(
             const auto* in = reinterpret_cast<const __m512i*>(input + 16 * b);
             auto* out = reinterpret_cast<__m512i*>(output + 16 * b);
             __m512i c[in_flight], x[in_flight];
-            #pragma GCC unroll 16
+            KESTRELBOX_UNROLL
             for (int i = 0; i < in_flight; ++i) {
                 c[i] = _mm512_loadu_si512(in + i);
                 x[i] = _mm512_xor_si512(c[i], keys[0]);
             }
-            #pragma GCC unroll 16
+            KESTRELBOX_UNROLL
             for (int r = 1; r < 10; ++r) {
-                #pragma GCC unroll 16
+                KESTRELBOX_UNROLL
                 for (int i = 0; i < in_flight; ++i) {
                     x[i] = _mm512_aesdec_epi128(x[i], keys[r]);
                 }
             }
-            #pragma GCC unroll 16
+            KESTRELBOX_UNROLL
             for (int i = 0; i < in_flight; ++i) {
                 x[i] = _mm512_aesdeclast_epi128(x[i], keys[10]);
             }
             // The blocks before c[i]'s four are c[i-1]'s top one and c[i]'s
             // first three: shift the pair right by six 64-bit words.
             __m512i before = last;
-            #pragma GCC unroll 16
+            KESTRELBOX_UNROLL
             for (int i = 0; i < in_flight; ++i) {
                 const __m512i chain = _mm512_maskz_alignr_epi64(all8, c[i], before, 6);
                 _mm512_storeu_si512(out + i, _mm512_xor_si512(x[i], chain));

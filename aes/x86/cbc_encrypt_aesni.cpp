@@ -1,6 +1,8 @@
 // CBC encryption with AES-NI. Each block needs the previous ciphertext, so
 // blocks go one at a time and the ten rounds' latency sets the speed.
-#if defined(__x86_64__)
+#include "../compiler.h"
+
+#if KESTRELBOX_X86_64
 
 #include "aesni_keys.h"
 #include "../cbc_path.h"
@@ -17,12 +19,12 @@ KESTRELBOX_AESNI void cbc_encrypt_aesni(aes128_context& context, std::uint8_t* o
     __m128i state = _mm_loadu_si128(reinterpret_cast<const __m128i*>(context.chain_block));
     for (std::uint64_t b = 0; b < blocks; ++b) {
         // Whitening the plaintext first keeps one XOR off the serial chain;
-        // the empty asm stops the compiler from folding it back onto it.
+        // hidden from the optimiser, it cannot be folded back onto it.
         const auto* block = reinterpret_cast<const __m128i*>(input + 16 * b);
         __m128i whitened = _mm_xor_si128(_mm_loadu_si128(block), keys[0]);
-        __asm__("" : "+x"(whitened));
+        KESTRELBOX_OPAQUE_XMM(whitened);
         state = _mm_xor_si128(state, whitened);
-        #pragma GCC unroll 16
+        KESTRELBOX_UNROLL
         for (int r = 1; r < 10; ++r) {
             state = _mm_aesenc_si128(state, keys[r]);
         }

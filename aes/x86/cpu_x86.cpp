@@ -1,11 +1,13 @@
 // What an x86-64 processor offers, from CPUID and XGETBV.
 #include "../cpu.h"
 
-#if defined(__x86_64__)
-
-#include <cpuid.h>
+#if KESTRELBOX_X86_64
 
 #include <cstdint>
+
+#if !KESTRELBOX_MSVC
+#include <cpuid.h>
+#endif
 
 namespace {
 
@@ -15,30 +17,57 @@ struct cpu_features {
     bool vaes512;
 };
 
+struct cpuid_registers {
+    std::uint32_t a, b, c, d;
+};
+
+// CPUID leaf `leaf`, subleaf `subleaf`: <cpuid.h> under GCC and clang,
+// <intrin.h> under MSVC, which has no <cpuid.h>.
+cpuid_registers cpuid(std::uint32_t leaf, std::uint32_t subleaf) {
+#if KESTRELBOX_MSVC
+    int r[4];
+    __cpuidex(r, static_cast<int>(leaf), static_cast<int>(subleaf));
+    return {static_cast<std::uint32_t>(r[0]), static_cast<std::uint32_t>(r[1]),
+            static_cast<std::uint32_t>(r[2]), static_cast<std::uint32_t>(r[3])};
+#else
+    cpuid_registers r;
+    __cpuid_count(leaf, subleaf, r.a, r.b, r.c, r.d);
+    return r;
+#endif
+}
+
 // Which register states the operating system saves (XCR0).
 std::uint64_t os_saved_state() {
+#if KESTRELBOX_MSVC
+    return _xgetbv(0);
+#else
     std::uint32_t low, high;
     __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
     return (static_cast<std::uint64_t>(high) << 32) | low;
+#endif
 }
 
+// The feature bits (Intel SDM volume 2A, CPUID): leaf 1 ECX, leaf 7 EBX and ECX.
+constexpr std::uint32_t leaf1_sse4_1 = 1u << 19, leaf1_aes = 1u << 25, leaf1_osxsave = 1u << 27,
+                        leaf1_avx = 1u << 28;
+constexpr std::uint32_t leaf7_avx2 = 1u << 5, leaf7_avx512f = 1u << 16, leaf7_vaes = 1u << 9;
+
 cpu_features detect() {
-    unsigned a, b, c, d;
-    if (!__get_cpuid(1, &a, &b, &c, &d)) {
+    const std::uint32_t highest_leaf = cpuid(0, 0).a;
+    if (highest_leaf < 1) {
         return {false, false, false};
     }
-    const bool aesni = (c & bit_AES) && (c & bit_SSE4_1);
-    if (!aesni || !(c & bit_OSXSAVE) || !(c & bit_AVX)) {
+    const std::uint32_t c = cpuid(1, 0).c;
+    const bool aesni = (c & leaf1_aes) && (c & leaf1_sse4_1);
+    if (!aesni || !(c & leaf1_osxsave) || !(c & leaf1_avx) || highest_leaf < 7) {
         return {aesni, false, false};
     }
     const std::uint64_t state = os_saved_state();
     const bool ymm = (state & 0x06) == 0x06;  // SSE and AVX state
     const bool zmm = (state & 0xe6) == 0xe6;  // and the AVX-512 opmask and upper registers
-    if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) {
-        return {aesni, false, false};
-    }
-    const bool vaes = c & bit_VAES;
-    return {aesni, vaes && ymm && (b & bit_AVX2), vaes && zmm && (b & bit_AVX512F)};
+    const cpuid_registers leaf7 = cpuid(7, 0);
+    const bool vaes = leaf7.c & leaf7_vaes;
+    return {aesni, vaes && ymm && (leaf7.b & leaf7_avx2), vaes && zmm && (leaf7.b & leaf7_avx512f)};
 }
 
 const cpu_features& features() {

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <iostream>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "aes/cbc_path.h"
@@ -190,6 +192,27 @@ INSTANTIATE_TEST_SUITE_P(Engine, Path,
                          [](const ::testing::TestParamInfo<const cbc_path*>& info) {
                              return std::string(info.param->name);
                          });
+
+// The hardware paths of the processor the build is for, whatever compiler
+// built it: were a file's or the dispatch's gate to miss the compiler's
+// target macro, the build would hold the software paths alone, choose the
+// bitsliced one and pass every other test.
+TEST(Paths, BuildHoldsItsProcessorsPaths) {
+    std::string processor = KESTRELBOX_PROCESSOR;
+    std::transform(processor.begin(), processor.end(), processor.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::vector<std::string> expected = {"portable", "bitsliced"};
+    if (processor == "x86_64" || processor == "amd64") {
+        expected.insert(expected.end(), {"aesni", "vaes256", "vaes512"});
+    } else if (processor == "aarch64" || processor == "arm64") {
+        expected.push_back("armv8");
+    }
+    std::vector<std::string> held;
+    for (std::size_t i = 0; i < cbc_path_count; ++i) {
+        held.push_back(cbc_paths[i].name);
+    }
+    EXPECT_EQ(held, expected) << "built for " << KESTRELBOX_PROCESSOR;
+}
 
 // The public functions use the fastest available path: print the paths so a
 // run shows which ones were exercised.

@@ -18,9 +18,7 @@
 #include "aes/cpu.h"
 #include "aes/wipe.h"
 #include "codec/codec.h"
-#if defined(__x86_64__)
-#include "aes/x86/aesni_keys.h"
-#endif
+#include "aes/compiler.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -41,7 +39,7 @@ std::uint8_t dead_stack[depth];
 
 // Every vector register the processor has, stored at once.
 void store_vector_registers() {
-#if defined(__x86_64__)
+#if KESTRELBOX_X86_64
     if (cpu_has_vaes512()) {
         __asm__ volatile(
         "vmovdqu64 %%zmm0, 0(%0)\n"
@@ -116,7 +114,7 @@ void store_vector_registers() {
         "movdqu %%xmm15, 240(%0)\n"
         :: "r"(registers) : "memory");
     }
-#elif defined(__aarch64__)
+#elif KESTRELBOX_ARM64
     std::uint8_t* at = registers;
     __asm__ volatile(
         "st1 {v0.16b, v1.16b, v2.16b, v3.16b}, [%0], #64\n"
@@ -135,7 +133,7 @@ void store_vector_registers() {
 // uses the upper ones that the AES-NI paths never touch) must not be taken
 // for what `work` left there.
 void clear_vector_registers() {
-#if defined(__x86_64__)
+#if KESTRELBOX_X86_64
     if (cpu_has_vaes512()) {
         clear_zmm_registers();
     } else if (cpu_has_vaes256()) {
@@ -143,19 +141,8 @@ void clear_vector_registers() {
     } else {
         clear_xmm_registers();
     }
-#elif defined(__aarch64__)
-    __asm__ volatile(
-        "movi v0.16b, #0\n movi v1.16b, #0\n movi v2.16b, #0\n movi v3.16b, #0\n"
-        "movi v4.16b, #0\n movi v5.16b, #0\n movi v6.16b, #0\n movi v7.16b, #0\n"
-        "movi v8.16b, #0\n movi v9.16b, #0\n movi v10.16b, #0\n movi v11.16b, #0\n"
-        "movi v12.16b, #0\n movi v13.16b, #0\n movi v14.16b, #0\n movi v15.16b, #0\n"
-        "movi v16.16b, #0\n movi v17.16b, #0\n movi v18.16b, #0\n movi v19.16b, #0\n"
-        "movi v20.16b, #0\n movi v21.16b, #0\n movi v22.16b, #0\n movi v23.16b, #0\n"
-        "movi v24.16b, #0\n movi v25.16b, #0\n movi v26.16b, #0\n movi v27.16b, #0\n"
-        "movi v28.16b, #0\n movi v29.16b, #0\n movi v30.16b, #0\n movi v31.16b, #0\n" ::
-            : "v0", "v1", "v2", "v3", "v4", "v5", "v6", "v7", "v8", "v9", "v10", "v11", "v12",
-              "v13", "v14", "v15", "v16", "v17", "v18", "v19", "v20", "v21", "v22", "v23", "v24",
-              "v25", "v26", "v27", "v28", "v29", "v30", "v31");
+#elif KESTRELBOX_ARM64
+    clear_neon_registers();
 #endif
 }
 

@@ -1,0 +1,131 @@
+// What the compiler and the target are, decided once, and the spellings that
+// differ between GCC and clang (zig's and clang-cl included) on one side and
+// MSVC on the other: attributes, pragmas, barriers and the clearing of the
+// vector registers. Every other file uses these names, so a path reads the
+// same on every compiler and no file tests a compiler's macro of its own.
+#pragma once
+
+// MSVC proper: clang-cl defines _MSC_VER too but speaks GCC's dialect.
+#if defined(_MSC_VER) && !defined(__clang__)
+#define KESTRELBOX_MSVC 1
+#else
+#define KESTRELBOX_MSVC 0
+#endif
+
+// The target, under GCC's and clang's macro or MSVC's. ARM64EC code defines
+// _M_X64 as well but is ARM code, which gets the software paths.
+#if defined(__x86_64__) || (defined(_M_X64) && !defined(_M_ARM64EC))
+#define KESTRELBOX_X86_64 1
+#else
+#define KESTRELBOX_X86_64 0
+#endif
+#if defined(__aarch64__) || defined(_M_ARM64)
+#define KESTRELBOX_ARM64 1
+#else
+#define KESTRELBOX_ARM64 0
+#endif
+
+#if KESTRELBOX_MSVC
+#include <intrin.h>
+// MSVC compiles any intrinsic in any function, so a path needs no attribute.
+#define KESTRELBOX_TARGET(features)
+#define KESTRELBOX_NOINLINE __declspec(noinline)
+// MSVC has no unroll pragma; its loops stay as the optimiser leaves them.
+#define KESTRELBOX_UNROLL
+// A compiler barrier: no memory access is removed or moved across it, so the
+// stores before it stay although the memory is never read again.
+#define KESTRELBOX_KEEP_STORES(pointer) _ReadWriteBarrier()
+// MSVC has no asm statement to hide a value from the optimiser: the fold it
+// would stop only costs speed.
+#define KESTRELBOX_OPAQUE_XMM(value) ((void)0)
+#else
+#define KESTRELBOX_TARGET(features) __attribute__((target(features)))
+#define KESTRELBOX_NOINLINE __attribute__((noinline))
+// Read by GCC and clang alike: the loops it is put on run at most 16 times.
+#define KESTRELBOX_UNROLL _Pragma("GCC unroll 16")
+// An empty asm statement told that it reads the memory: the compiler must
+// assume the stores before it are used.
+#define KESTRELBOX_KEEP_STORES(pointer) __asm__ __volatile__("" : : "r"(pointer) : "memory")
+// An empty asm statement that may have changed an XMM value, which the
+// compiler can then no longer fold into the expressions around it.
+#define KESTRELBOX_OPAQUE_XMM(value) __asm__("" : "+x"(value))
+#endif
+
+// Nothing of a key or a block stays in a vector register once a hardware
+// path returns, where a later call (the dynamic linker's lazy binding saves
+// them with XSAVE, for one) could write it to memory. MSVC has no inline
+// assembly on x64 or ARM64 and no intrinsic that names a register, except
+// VZEROALL's: there the YMM (and ZMM0-15) registers are cleared and the rest
+// stays as the path left it (the README says so).
+#if KESTRELBOX_X86_64
+#if KESTRELBOX_MSVC
+// XMM0-15 on the AES-NI paths, which may run without AVX.
+inline void clear_xmm_registers() {}
+// YMM0-15 on the VAES-256 path.
+inline void clear_ymm_registers() { _mm256_zeroall(); }
+// ZMM0-15 on the AVX-512 path; ZMM16-31 stay.
+inline void clear_zmm_registers() { _mm256_zeroall(); }
+#else
+// Every x86-64 vector register is the caller's to lose, so all are cleared:
+// XMM0-15 with PXOR on the AES-NI paths, which may run without AVX; all of
+// YMM0-15 with VZEROALL on the VAES-256 path; and on the AVX-512 path
+// ZMM16-31 as well.
+#define KESTRELBOX_XMM_CLOBBERS                                                                 \
+    "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8", "xmm9", "xmm10",    \
+        "xmm11", "xmm12", "xmm13", "xmm14", "xmm15"
+
+inline void clear_xmm_registers() {
+    __asm__ volatile(
+        "pxor %%xmm0, %%xmm0\n pxor %%xmm1, %%xmm1\n pxor %%xmm2, %%xmm2\n pxor %%xmm3, %%xmm3\n"
+        "pxor %%xmm4, %%xmm4\n pxor %%xmm5, %%xmm5\n pxor %%xmm6, %%xmm6\n pxor %%xmm7, %%xmm7\n"
+        "pxor %%xmm8, %%xmm8\n pxor %%xmm9, %%xmm9\n pxor %%xmm10, %%xmm10\n"
+        "pxor %%xmm11, %%xmm11\n pxor %%xmm12, %%xmm12\n pxor %%xmm13, %%xmm13\n"
+        "pxor %%xmm14, %%xmm14\n pxor %%xmm15, %%xmm15\n" ::
+            : KESTRELBOX_XMM_CLOBBERS);
+}
+
+KESTRELBOX_TARGET("avx") inline void clear_ymm_registers() {
+    __asm__ volatile("vzeroall" ::: KESTRELBOX_XMM_CLOBBERS);
+}
+
+KESTRELBOX_TARGET("avx512f") inline void clear_zmm_registers() {
+    __asm__ volatile(
+        "vzeroall\n"
+        "vpxord %%zmm16, %%zmm16, %%zmm16\n vpxord %%zmm17, %%zmm17, %%zmm17\n"
+        "vpxord %%zmm18, %%zmm18, %%zmm18\n vpxord %%zmm19, %%zmm19, %%zmm19\n"
+        "vpxord %%zmm20, %%zmm20, %%zmm20\n vpxord %%zmm21, %%zmm21, %%zmm21\n"
+        "vpxord %%zmm22, %%zmm22, %%zmm22\n vpxord %%zmm23, %%zmm23, %%zmm23\n"
+        "vpxord %%zmm24, %%zmm24, %%zmm24\n vpxord %%zmm25, %%zmm25, %%zmm25\n"
+        "vpxord %%zmm26, %%zmm26, %%zmm26\n vpxord %%zmm27, %%zmm27, %%zmm27\n"
+        "vpxord %%zmm28, %%zmm28, %%zmm28\n vpxord %%zmm29, %%zmm29, %%zmm29\n"
+        "vpxord %%zmm30, %%zmm30, %%zmm30\n vpxord %%zmm31, %%zmm31, %%zmm31\n" ::
+            : KESTRELBOX_XMM_CLOBBERS, "xmm16", "xmm17", "xmm18", "xmm19", "xmm20", "xmm21",
+              "xmm22", "xmm23", "xmm24", "xmm25", "xmm26", "xmm27", "xmm28", "xmm29", "xmm30",
+              "xmm31");
+}
+#endif
+#endif
+
+#if KESTRELBOX_ARM64
+#if KESTRELBOX_MSVC
+// v0-v31 stay.
+inline void clear_neon_registers() {}
+#else
+// All of v0-v31; writing the low half of v8..v15 when the caller's values
+// come back clears their upper halves too.
+inline void clear_neon_registers() {
+    __asm__ volatile(
+        "movi v0.16b, #0\n movi v1.16b, #0\n movi v2.16b, #0\n movi v3.16b, #0\n"
+        "movi v4.16b, #0\n movi v5.16b, #0\n movi v6.16b, #0\n movi v7.16b, #0\n"
+        "movi v8.16b, #0\n movi v9.16b, #0\n movi v10.16b, #0\n movi v11.16b, #0\n"
+        "movi v12.16b, #0\n movi v13.16b, #0\n movi v14.16b, #0\n movi v15.16b, #0\n"
+        "movi v16.16b, #0\n movi v17.16b, #0\n movi v18.16b, #0\n movi v19.16b, #0\n"
+        "movi v20.16b, #0\n movi v21.16b, #0\n movi v22.16b, #0\n movi v23.16b, #0\n"
+        "movi v24.16b, #0\n movi v25.16b, #0\n movi v26.16b, #0\n movi v27.16b, #0\n"
+        "movi v28.16b, #0\n movi v29.16b, #0\n movi v30.16b, #0\n movi v31.16b, #0\n" ::
+            : "v0", "v1", "v2", "v3", "v4", "v5", "v6", "v7", "v8", "v9", "v10", "v11", "v12",
+              "v13", "v14", "v15", "v16", "v17", "v18", "v19", "v20", "v21", "v22", "v23", "v24",
+              "v25", "v26", "v27", "v28", "v29", "v30", "v31");
+}
+#endif
+#endif
