@@ -3,15 +3,17 @@
 // glibc itself jumps to, rather than a destructor run by the C++ runtime.
 #include <Python.h>
 
-#include <chrono>
 #include <cstdio>
-#include <thread>
 #if defined(__GLIBC__)
 #include <pthread.h>
+
+#include <chrono>
+#include <thread>
 #endif
 
 #include "diagnostic.h"
 
+#if defined(__GLIBC__)
 // Blocks the calling thread for good, as CPython 3.14 and later do with a
 // thread that asks for the interpreter lock while the interpreter finalizes.
 [[noreturn]] static void park_for_good(void*) {
@@ -19,6 +21,7 @@
         std::this_thread::sleep_for(std::chrono::hours(24));
     }
 }
+#endif
 
 void print_diagnostic() {
     PyThreadState* const state = PyEval_SaveThread();
