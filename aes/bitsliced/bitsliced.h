@@ -5,8 +5,9 @@
 // on a key or data bit.
 //
 // Bit 16r + 4c + j of a word belongs to row r, column c of block j: each row
-// is a 16-bit field with its four columns as nibbles, so ShiftRows rotates
-// within the fields and MixColumns rotates whole words by one row (16 bits).
+// is a 16-bit field with its four columns as nibbles, so MixColumns rotates
+// whole words by one row (16 bits) and ShiftRows would rotate within the
+// fields, which fixslicing (below) avoids.
 // Blocks enter and leave through little-endian loads and stores spelled out
 // byte by byte, so the layout is the same on big- and little-endian machines.
 #pragma once
@@ -14,6 +15,7 @@
 #include <cstdint>
 
 #include "../aes128.h"
+#include "../compiler.h"
 #include "../wipe.h"
 
 // SubBytes and InvSubBytes on all 64 bytes at once (the S-box circuits).
@@ -47,12 +49,25 @@ inline std::uint32_t gather_bytes(std::uint64_t w) {
     return static_cast<std::uint32_t>(w | w >> 16);
 }
 
-// Block `slot` (0 to 3) of the words before transpose(): word slot takes the
-// even columns, word 4 + slot the odd ones, rows interleaved byte by byte,
-// which is where transpose() needs each byte for the layout above.
-inline void load_block(std::uint64_t w[8], int slot, const std::uint8_t* block) {
-    w[slot] = spread_bytes(load_le32(block)) | spread_bytes(load_le32(block + 8)) << 8;
-    w[4 + slot] = spread_bytes(load_le32(block + 4)) | spread_bytes(load_le32(block + 12)) << 8;
+// Column c of a block in frame `frame` (ShiftRows applied that many times:
+// row r, byte 4c + r, rotated left by frame * r columns), little-endian.
+inline std::uint32_t load_column(const std::uint8_t* block, int c, int frame) {
+    std::uint32_t x = 0;
+    for (int r = 0; r < 4; ++r) {
+        x |= static_cast<std::uint32_t>(block[4 * ((c + frame * r) & 3) + r]) << 8 * r;
+    }
+    return x;
+}
+
+// Block `slot` (0 to 3) of the words before transpose(), in `frame`: word
+// slot takes the even columns, word 4 + slot the odd ones, rows interleaved
+// byte by byte, which is where transpose() needs each byte for the layout
+// above.
+inline void load_block(std::uint64_t w[8], int slot, const std::uint8_t* block, int frame = 0) {
+    w[slot] = spread_bytes(load_column(block, 0, frame)) |
+              spread_bytes(load_column(block, 2, frame)) << 8;
+    w[4 + slot] = spread_bytes(load_column(block, 1, frame)) |
+                  spread_bytes(load_column(block, 3, frame)) << 8;
 }
 
 inline void store_block(std::uint8_t* block, const std::uint64_t w[8], int slot) {
@@ -86,22 +101,38 @@ inline void transpose(std::uint64_t w[8]) {
     }
 }
 
-// The 11 round keys in bit planes, each in all four slots: 88 words. Four
-// keys share a transpose, one in each slot; then each slot's bits are
-// copied into the other three.
-inline void load_round_keys(std::uint64_t keys[88], const aes128_context& context) {
+// Fixslicing: the rounds skip ShiftRows (or InvShiftRows) and leave the
+// state in a frame, ShiftRows applied `a` times (0 to 3) to what the cipher
+// holds, so no round pays for moving bytes between columns. MixColumns
+// reads each row's neighbours in the frame, the round keys are loaded in
+// the frame of the round that adds them, and after ten rounds, frame 2 in
+// both directions, shift_rows_twice() puts the state back.
+
+// The 11 round keys in bit planes: 88 words. Key r is in frame
+// (key0_frame - r) & 3, the frame of the round that adds it. Four keys
+// share a transpose, one in each slot, so a slot's frame is known when this
+// is compiled; then each key moves to slot 0 and, when all four slots are
+// in use, is copied into the other three.
+template <int key0_frame>
+inline void load_round_keys(std::uint64_t keys[88], const aes128_context& context,
+                            bool all_slots) {
     std::uint64_t w[8];
     for (int first = 0; first < 11; first += 4) {
         const int count = first + 4 <= 11 ? 4 : 11 - first;
+        KESTRELBOX_UNROLL
         for (int slot = 0; slot < 4; ++slot) {
-            load_block(w, slot, context.round_keys + 16 * (first + slot % count));
+            load_block(w, slot, context.round_keys + 16 * (first + slot % count),
+                       (key0_frame - slot) & 3);
         }
         transpose(w);
         for (int slot = 0; slot < count; ++slot) {
             for (int k = 0; k < 8; ++k) {
                 std::uint64_t x = w[k] >> slot & 0x1111111111111111u;
-                x |= x << 1;
-                keys[8 * (first + slot) + k] = x | x << 2;
+                if (all_slots) {
+                    x |= x << 1;
+                    x |= x << 2;
+                }
+                keys[8 * (first + slot) + k] = x;
             }
         }
     }
@@ -114,61 +145,64 @@ inline void add_round_key(std::uint64_t q[8], const std::uint64_t* key) {
     }
 }
 
-// Row r rotates left by r columns: within its field, right by 4r bits.
-inline void shift_rows(std::uint64_t q[8]) {
+// Frame 2 back to frame 0 (and the reverse): rows 1 and 3 rotate by two
+// columns, which swaps the two bytes of their fields.
+inline void shift_rows_twice(std::uint64_t q[8]) {
     for (int k = 0; k < 8; ++k) {
-        const std::uint64_t x = q[k];
-        q[k] = (x & 0x000000000000ffffu) |
-               (x >> 4 & 0x000000000fff0000u) | (x << 12 & 0x00000000f0000000u) |
-               (x >> 8 & 0x000000ff00000000u) | (x << 8 & 0x0000ff0000000000u) |
-               (x >> 12 & 0x000f000000000000u) | (x << 4 & 0xfff0000000000000u);
+        const std::uint64_t t = (q[k] >> 8 ^ q[k]) & 0x00ff000000ff0000u;
+        q[k] ^= t | t << 8;
     }
 }
 
-// Row r rotates right by r columns: within its field, left by 4r bits.
-inline void inv_shift_rows(std::uint64_t q[8]) {
-    for (int k = 0; k < 8; ++k) {
-        const std::uint64_t x = q[k];
-        q[k] = (x & 0x000000000000ffffu) |
-               (x << 4 & 0x00000000fff00000u) | (x >> 12 & 0x00000000000f0000u) |
-               (x >> 8 & 0x000000ff00000000u) | (x << 8 & 0x0000ff0000000000u) |
-               (x << 12 & 0xf000000000000000u) | (x >> 4 & 0x0fff000000000000u);
+inline std::uint64_t rotate_right(std::uint64_t x, int n) { return x >> n | x << (64 - n); }
+
+// Every row field takes row r + i of x as MixColumns sees it in frame a:
+// column p takes column p - a * i, so the word rotates by i rows, and when
+// the columns move as well the ones that wrap come from one field further.
+template <int i, int a>
+inline std::uint64_t row_below(std::uint64_t x) {
+    constexpr int columns = a * i % 4;
+    if constexpr (columns == 0) {
+        return rotate_right(x, 16 * i);
+    } else {
+        constexpr std::uint64_t kept = ((0xffffu << 4 * columns) & 0xffffu) * 0x0001000100010001u;
+        return (rotate_right(x, 16 * i - 4 * columns) & kept) |
+               (rotate_right(x, 16 * i + 16 - 4 * columns) & ~kept);
     }
 }
 
-// Every row field takes the one below it: row r gets row r + 1 (mod 4).
-inline std::uint64_t next_row(std::uint64_t x) { return x >> 16 | x << 48; }
-inline std::uint64_t row_after_next(std::uint64_t x) { return x >> 32 | x << 32; }
-
-// Each column times {02 03 01 01}: with s = a ^ next_row(a), row r becomes
-// 02 s_r ^ a_(r+1) ^ s_(r+2). Doubling in bit planes moves plane k to k + 1
-// and folds plane 7 back into planes 0, 1, 3 and 4 (x^8 = x^4 + x^3 + x + 1).
+// Each column times {02 03 01 01}: with s = a ^ (the row below a), row r
+// becomes 02 s_r ^ a_(r+1) ^ s_(r+2). Doubling in bit planes moves plane k
+// to k + 1 and folds plane 7 back into planes 0, 1, 3 and 4
+// (x^8 = x^4 + x^3 + x + 1).
+template <int a>
 inline void mix_columns(std::uint64_t q[8]) {
     std::uint64_t a1[8], s[8];
     for (int k = 0; k < 8; ++k) {
-        a1[k] = next_row(q[k]);
+        a1[k] = row_below<1, a>(q[k]);
         s[k] = q[k] ^ a1[k];
     }
     const std::uint64_t doubled[8] = {s[7],        s[0] ^ s[7], s[1], s[2] ^ s[7],
                                       s[3] ^ s[7], s[4],        s[5], s[6]};
     for (int k = 0; k < 8; ++k) {
-        q[k] = doubled[k] ^ a1[k] ^ row_after_next(s[k]);
+        q[k] = doubled[k] ^ a1[k] ^ row_below<2, a>(s[k]);
     }
 }
 
 // {0e 0b 0d 09} is {02 03 01 01} times {05 00 04 00}: first each row r
 // takes 04 (a_r ^ a_(r+2)), then MixColumns.
+template <int a>
 inline void inv_mix_columns(std::uint64_t q[8]) {
     std::uint64_t d[8];
     for (int k = 0; k < 8; ++k) {
-        d[k] = q[k] ^ row_after_next(q[k]);
+        d[k] = q[k] ^ row_below<2, a>(q[k]);
     }
     const std::uint64_t quadrupled[8] = {d[6],        d[6] ^ d[7], d[0] ^ d[7], d[1] ^ d[6],
                                          d[2] ^ d[6] ^ d[7], d[3] ^ d[7], d[4], d[5]};
     for (int k = 0; k < 8; ++k) {
         q[k] ^= quadrupled[k];
     }
-    mix_columns(q);
+    mix_columns<a>(q);
 }
 
 }  // namespace

@@ -12,6 +12,14 @@ namespace {
 
 constexpr std::uint64_t in_flight = 4;
 
+// A round in frame a, InvShiftRows skipped.
+template <int a>
+inline void inv_round(std::uint64_t q[8], const std::uint64_t* key) {
+    aes128_inv_sub_bytes_bitsliced(q);
+    add_round_key(q, key);
+    inv_mix_columns<a>(q);
+}
+
 }  // namespace
 
 void cbc_decrypt_bitsliced(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
@@ -21,7 +29,7 @@ void cbc_decrypt_bitsliced(aes128_context& context, std::uint8_t* output, const 
     }
     const std::uint64_t blocks = (length - 1) / 16 + 1;
     std::uint64_t keys[88];
-    load_round_keys(keys, context);
+    load_round_keys<2>(keys, context, blocks > 1);  // a lone block: slot 0
     std::uint64_t q[8] = {};
     // The block before each of the four, then the last one read.
     std::uint8_t chain[16 * (in_flight + 1)];
@@ -34,15 +42,17 @@ void cbc_decrypt_bitsliced(aes128_context& context, std::uint8_t* output, const 
         }
         transpose(q);
         add_round_key(q, keys + 80);
-        for (int r = 9; r > 0; --r) {
-            inv_shift_rows(q);
-            aes128_inv_sub_bytes_bitsliced(q);
-            add_round_key(q, keys + 8 * r);
-            inv_mix_columns(q);
+        // Round r leaves the state in frame (10 - r) & 3.
+        for (int r = 9; r > 1; r -= 4) {
+            inv_round<1>(q, keys + 8 * r);
+            inv_round<2>(q, keys + 8 * (r - 1));
+            inv_round<3>(q, keys + 8 * (r - 2));
+            inv_round<0>(q, keys + 8 * (r - 3));
         }
-        inv_shift_rows(q);
+        inv_round<1>(q, keys + 8);
         aes128_inv_sub_bytes_bitsliced(q);
         add_round_key(q, keys);
+        shift_rows_twice(q);
         transpose(q);
         for (int i = 0; i < count; ++i) {
             std::uint8_t* block = output + 16 * (b + static_cast<std::uint64_t>(i));

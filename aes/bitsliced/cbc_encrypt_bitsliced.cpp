@@ -7,6 +7,18 @@
 #include "../wipe.h"
 #include "bitsliced.h"
 
+namespace {
+
+// A round in frame a, ShiftRows skipped.
+template <int a>
+inline void round(std::uint64_t q[8], const std::uint64_t* key) {
+    aes128_sub_bytes_bitsliced(q);
+    mix_columns<a>(q);
+    add_round_key(q, key);
+}
+
+}  // namespace
+
 void cbc_encrypt_bitsliced(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                            std::uint64_t length) {
     if (length == 0) {
@@ -14,7 +26,7 @@ void cbc_encrypt_bitsliced(aes128_context& context, std::uint8_t* output, const 
     }
     const std::uint64_t blocks = (length - 1) / 16 + 1;
     std::uint64_t keys[88];
-    load_round_keys(keys, context);
+    load_round_keys<0>(keys, context, false);  // slot 0 alone
     std::uint64_t q[8] = {};
     std::uint8_t state[16];
     std::memcpy(state, context.chain_block, 16);
@@ -25,15 +37,17 @@ void cbc_encrypt_bitsliced(aes128_context& context, std::uint8_t* output, const 
         load_block(q, 0, state);
         transpose(q);
         add_round_key(q, keys);
-        for (int r = 1; r < 10; ++r) {
-            aes128_sub_bytes_bitsliced(q);
-            shift_rows(q);
-            mix_columns(q);
-            add_round_key(q, keys + 8 * r);
+        // Round r leaves the state in frame -r & 3.
+        for (int r = 1; r < 9; r += 4) {
+            round<3>(q, keys + 8 * r);
+            round<2>(q, keys + 8 * (r + 1));
+            round<1>(q, keys + 8 * (r + 2));
+            round<0>(q, keys + 8 * (r + 3));
         }
+        round<3>(q, keys + 72);
         aes128_sub_bytes_bitsliced(q);
-        shift_rows(q);
         add_round_key(q, keys + 80);
+        shift_rows_twice(q);
         transpose(q);
         store_block(state, q, 0);
         std::memcpy(output + 16 * b, state, 16);
