@@ -11,12 +11,6 @@
 
 namespace {
 
-struct cpu_features {
-    bool aesni;
-    bool vaes256;
-    bool vaes512;
-};
-
 struct cpuid_registers {
     std::uint32_t a, b, c, d;
 };
@@ -36,7 +30,7 @@ cpuid_registers cpuid(std::uint32_t leaf, std::uint32_t subleaf) {
 #endif
 }
 
-// Which register states the operating system saves (XCR0).
+// XCR0; XGETBV faults unless the operating system has enabled XSAVE.
 std::uint64_t os_saved_state() {
 #if KESTRELBOX_MSVC
     return _xgetbv(0);
@@ -52,30 +46,42 @@ constexpr std::uint32_t leaf1_sse4_1 = 1u << 19, leaf1_aes = 1u << 25, leaf1_osx
                         leaf1_avx = 1u << 28;
 constexpr std::uint32_t leaf7_avx2 = 1u << 5, leaf7_avx512f = 1u << 16, leaf7_vaes = 1u << 9;
 
-cpu_features detect() {
-    const std::uint32_t highest_leaf = cpuid(0, 0).a;
-    if (highest_leaf < 1) {
-        return {false, false, false};
+x86_cpu_report read_report() {
+    x86_cpu_report report{};
+    report.highest_leaf = cpuid(0, 0).a;
+    if (report.highest_leaf >= 1) {
+        report.leaf1_c = cpuid(1, 0).c;
     }
-    const std::uint32_t c = cpuid(1, 0).c;
-    const bool aesni = (c & leaf1_aes) && (c & leaf1_sse4_1);
-    if (!aesni || !(c & leaf1_osxsave) || !(c & leaf1_avx) || highest_leaf < 7) {
-        return {aesni, false, false};
+    if (report.highest_leaf >= 7) {
+        const cpuid_registers leaf7 = cpuid(7, 0);
+        report.leaf7_b = leaf7.b;
+        report.leaf7_c = leaf7.c;
     }
-    const std::uint64_t state = os_saved_state();
-    const bool ymm = (state & 0x06) == 0x06;  // SSE and AVX state
-    const bool zmm = (state & 0xe6) == 0xe6;  // and the AVX-512 opmask and upper registers
-    const cpuid_registers leaf7 = cpuid(7, 0);
-    const bool vaes = leaf7.c & leaf7_vaes;
-    return {aesni, vaes && ymm && (leaf7.b & leaf7_avx2), vaes && zmm && (leaf7.b & leaf7_avx512f)};
+    if (report.leaf1_c & leaf1_osxsave) {
+        report.xcr0 = os_saved_state();
+    }
+    return report;
 }
 
-const cpu_features& features() {
-    static const cpu_features detected = detect();
+const x86_cpu_features& features() {
+    static const x86_cpu_features detected = x86_features_of(read_report());
     return detected;
 }
 
 }  // namespace
+
+x86_cpu_features x86_features_of(const x86_cpu_report& report) {
+    const std::uint32_t c = report.highest_leaf >= 1 ? report.leaf1_c : 0;
+    const bool aesni = (c & leaf1_aes) && (c & leaf1_sse4_1);
+    if (!aesni || !(c & leaf1_osxsave) || !(c & leaf1_avx) || report.highest_leaf < 7) {
+        return {aesni, false, false};
+    }
+    const bool ymm = (report.xcr0 & 0x06) == 0x06;  // SSE and AVX state
+    const bool zmm = (report.xcr0 & 0xe6) == 0xe6;  // and the AVX-512 opmask and upper registers
+    const bool vaes = report.leaf7_c & leaf7_vaes;
+    return {aesni, vaes && ymm && (report.leaf7_b & leaf7_avx2),
+            vaes && zmm && (report.leaf7_b & leaf7_avx512f)};
+}
 
 bool cpu_has_aesni() { return features().aesni; }
 bool cpu_has_vaes256() { return features().vaes256; }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "aes/cbc_path.h"
+#include "aes/cpu.h"
 #include "hex.h"
 #include "vectors.h"
 
@@ -232,5 +233,49 @@ TEST(Paths, FastestAvailableIsChosen) {
     EXPECT_EQ(&cbc_fastest_path(), last_available);
     EXPECT_STREQ(cbc_paths[0].name, "portable");
 }
+
+#if KESTRELBOX_X86_64
+// The choice from what CPUID and XGETBV say, on processors and operating
+// systems that differ from this one: a path is chosen only where the
+// processor has its instructions and the operating system saves the
+// registers it uses (XCR0: bit 1 SSE, bit 2 AVX, bits 5 to 7 the AVX-512
+// opmask and upper ZMM state), since its first instruction faults otherwise.
+struct cpu_case {
+    const char* what;
+    x86_cpu_report report;
+    x86_cpu_features expected;
+};
+
+// Leaf 1 ECX: SSE4.1, AES, OSXSAVE, AVX; leaf 7 EBX: AVX2, AVX-512F; ECX: VAES.
+constexpr std::uint32_t sse4_1 = 1u << 19, aes = 1u << 25, osxsave = 1u << 27, avx = 1u << 28;
+constexpr std::uint32_t leaf1 = sse4_1 | aes | osxsave | avx;
+constexpr std::uint32_t avx2 = 1u << 5, avx512f = 1u << 16, leaf7_b = avx2 | avx512f, vaes = 1u << 9;
+
+TEST(Paths, ChosenOnlyWhereTheProcessorAndTheOperatingSystemAllow) {
+    const cpu_case cases[] = {
+        {"every feature, every state saved", {13, leaf1, leaf7_b, vaes, 0xe7}, {true, true, true}},
+        {"ZMM state not saved", {13, leaf1, leaf7_b, vaes, 0x07}, {true, true, false}},
+        {"opmask state not saved", {13, leaf1, leaf7_b, vaes, 0xc7}, {true, true, false}},
+        {"upper ZMM16-31 not saved", {13, leaf1, leaf7_b, vaes, 0x67}, {true, true, false}},
+        {"YMM state not saved", {13, leaf1, leaf7_b, vaes, 0xe3}, {true, false, false}},
+        {"only x87 and SSE saved", {13, leaf1, leaf7_b, vaes, 0x03}, {true, false, false}},
+        {"XSAVE not enabled", {13, leaf1 & ~osxsave, leaf7_b, vaes, 0xe7}, {true, false, false}},
+        {"no AVX", {13, leaf1 & ~avx, leaf7_b, vaes, 0xe7}, {true, false, false}},
+        {"no VAES", {13, leaf1, leaf7_b, 0, 0xe7}, {true, false, false}},
+        {"no AVX2", {13, leaf1, avx512f, vaes, 0xe7}, {true, false, true}},
+        {"no AVX-512F", {13, leaf1, avx2, vaes, 0xe7}, {true, true, false}},
+        {"leaf 7 beyond the highest leaf", {6, leaf1, leaf7_b, vaes, 0xe7}, {true, false, false}},
+        {"no AES-NI", {13, leaf1 & ~aes, leaf7_b, vaes, 0xe7}, {false, false, false}},
+        {"no SSE4.1", {13, leaf1 & ~sse4_1, leaf7_b, vaes, 0xe7}, {false, false, false}},
+        {"no leaf 1", {0, leaf1, leaf7_b, vaes, 0xe7}, {false, false, false}},
+    };
+    for (const cpu_case& c : cases) {
+        const x86_cpu_features chosen = x86_features_of(c.report);
+        EXPECT_EQ(chosen.aesni, c.expected.aesni) << c.what;
+        EXPECT_EQ(chosen.vaes256, c.expected.vaes256) << c.what;
+        EXPECT_EQ(chosen.vaes512, c.expected.vaes512) << c.what;
+    }
+}
+#endif
 
 }  // namespace
