@@ -179,7 +179,8 @@ sdist-test: $(PY)
 		pytest hypothesis cryptography
 	build/sdist/venv/bin/python -m pytest -q -p no:cacheprovider
 
-# The C++ tests under AddressSanitizer and UndefinedBehaviorSanitizer; any
+# The C++ tests under AddressSanitizer and UndefinedBehaviorSanitizer, then
+# the codec called from several threads at once under ThreadSanitizer; any
 # report fails the run.
 SANITIZE := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
 sanitize:
@@ -188,6 +189,9 @@ sanitize:
 	cmake --build build/sanitize -j $(JOBS) --target kestrelbox_tests
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --test-dir build/sanitize --output-on-failure -j $(JOBS)
+	cmake -S . -B build/tsan $(RELEASE) -DCMAKE_CXX_FLAGS="-g -fsanitize=thread"
+	cmake --build build/tsan -j $(JOBS) --target kestrelbox_tests
+	TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/cpp/kestrelbox_tests --gtest_filter='CodecThreads.*'
 
 # libFuzzer over the codec with clang, ASan and UBSan, for FUZZ_SECONDS; new
 # inputs go to build/fuzz/corpus and any crash, leak or timeout input to
