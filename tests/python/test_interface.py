@@ -2,6 +2,7 @@
 diagnostic line and the refusal of lengths the codec cannot count."""
 
 import os
+import shutil
 import subprocess
 import sys
 import sysconfig
@@ -165,3 +166,19 @@ def test_largest_message_below_the_limit_is_not_refused_by_length(
 )
 def test_importing_the_module_leaves_a_free_threaded_interpreter_without_the_gil() -> None:
     assert not getattr(sys, "_is_gil_enabled")()
+
+
+# The version script and hidden visibility leave the module one export; a
+# C++ library's template code would otherwise be exported beside it.
+@pytest.mark.skipif(
+    sys.platform != "linux" or shutil.which("nm") is None or "KESTRELBOX_EMULATOR" in os.environ,
+    reason="reads the module's symbols with the host's nm",
+)
+def test_the_module_exports_its_initialisation_alone() -> None:
+    listing = subprocess.run(
+        ["nm", "-D", "--defined-only", kestrelbox.__file__],
+        capture_output=True,
+        text=True,
+        check=True,
+    ).stdout
+    assert [line.split()[-1] for line in listing.splitlines()] == ["PyInit_kestrelbox"]

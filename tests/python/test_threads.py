@@ -77,29 +77,45 @@ def test_long_calls_of_two_threads_overlap(direction: str) -> None:
     assert second_start < first_end, "the second call began only after the first had ended"
 
 
-# Far more lines than a pipe holds: the writer must wait for the draining
-# thread, which can only run if the writer has let go of the interpreter.
+# The pipe is full before the first call, the thread that drains it in small
+# reads starts just before, and the switch interval is far longer than the
+# test: a call that wrote the line holding the interpreter lock would wait
+# for the drainer, which would wait for the lock. Linux frees pipe space a
+# page at a time, so the few reads the drainer can make before the call
+# never make room for the line; the filling needs Linux's non-blocking pipe
+# writes. Then far more lines than a pipe holds.
 SELF_DRAINED_PIPE_SCRIPT = """
-import os, threading
+import os, sys, threading
 import kestrelbox
 
 read_end, write_end = os.pipe()
+filled = 0
+if sys.platform == "linux":
+    os.set_blocking(write_end, False)
+    for size in (4096, 1):
+        try:
+            while True:
+                filled += os.write(write_end, bytes(size))
+        except BlockingIOError:
+            pass
+    os.set_blocking(write_end, True)
 saved_stdout = os.dup(1)
 os.dup2(write_end, 1)
 os.close(write_end)
 received = []
 
 def drain():
-    while chunk := os.read(read_end, 1 << 16):
+    while chunk := os.read(read_end, 16):
         received.append(len(chunk))
 
+sys.setswitchinterval(100)
 reader = threading.Thread(target=drain)
 reader.start()
 for _ in range(10_000):
     assert kestrelbox.aes_encode(b"", bytes(16), bytes(16)) == (-1, None)
 os.dup2(saved_stdout, 1)
 reader.join()
-print(sum(received))
+print(sum(received) - filled)
 """
 
 
@@ -108,7 +124,7 @@ def test_a_pipe_drained_by_a_thread_of_the_same_process_does_not_deadlock() -> N
         [sys.executable, "-c", SELF_DRAINED_PIPE_SCRIPT],
         capture_output=True,
         text=True,
-        timeout=60,
+        timeout=30,
     )
     assert done.returncode == 0, done.stderr
     assert int(done.stdout) == 10_000 * len("key iv length must 16\n")
