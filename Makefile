@@ -22,7 +22,7 @@ runner_of = $(if $(filter $(1),$(SID_PYTHONS)),tools/sid-root)
 interpreter_of = $(if $(filter $(1),$(SID_PYTHONS)),python$(1),$(call python_of,$(1)))
 
 .PHONY: demo test wheels sdist-test ct test-cpp test-arm64 test-s390x test-wheels-arm64 test-python test-python-3.13 $(addprefix test-python-,$(SID_PYTHONS)) typecheck bench sanitize fuzz install clean
-.PHONY: test-windows check-macos check-cibuildwheel zig-venv
+.PHONY: test-windows check-macos check-cibuildwheel zig-venv mutants
 
 $(PY):
 	$(PYTHON) -m venv $(VENV)
@@ -197,7 +197,9 @@ sanitize:
 # inputs go to build/fuzz/corpus and any crash, leak or timeout input to
 # build/fuzz/, the seeds in fuzz/corpus stay as they are. An input that
 # crashes a harness belongs in fuzz/regressions, which `make test` replays.
-# Then the Python entry points under atheris for as long.
+# Then the Python entry points under atheris for as long, with their
+# standard output, where the module writes its diagnostic line for every
+# bad key or IV (millions a minute), counted instead of printed.
 FUZZ_SECONDS ?= 60
 fuzz: $(PY)
 	$(NEED) fuzz
@@ -209,8 +211,10 @@ fuzz: $(PY)
 		-artifact_prefix=build/fuzz/ build/fuzz/corpus fuzz/corpus
 	$(PY) -m pip install --quiet . atheris
 	mkdir -p build/fuzz/python-corpus
-	$(PY) fuzz/fuzz_module.py -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
-		-artifact_prefix=build/fuzz/ build/fuzz/python-corpus fuzz/corpus
+	set -o pipefail; $(PY) fuzz/fuzz_module.py -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+		-artifact_prefix=build/fuzz/ build/fuzz/python-corpus fuzz/corpus \
+		| awk '$$0 == "key iv length must 16" { n++; next } { print } \
+			END { print "fuzz_module: " n + 0 " diagnostic lines counted, not printed" }'
 
 # Constant time checked by valgrind's memcheck over a release build, and by
 # MemorySanitizer, which runs the VAES paths that valgrind hides, over a
@@ -223,6 +227,14 @@ ct:
 		-DCMAKE_CXX_FLAGS="-g -fsanitize=memory" -DKESTRELBOX_CT=ON
 	cmake --build build/ct-msan -j $(JOBS) --target ct_harness
 	tests/ct/run build/ct/ct_harness build/ct-msan/ct_harness
+
+# The mutation suite: each fault in tests/mutants/mutants, put on its own
+# into a scratch copy of the tree (build/mutants/tree, whose builds are kept
+# from run to run), must make its target fail; the suite fails, naming the
+# mutant, when the target passes or the fault's text is no longer in its
+# file.
+mutants:
+	JOBS=$(JOBS) $(PYTHON) tests/mutants/run.py
 
 # Not part of `make test`: the Python comparison in the plain loop with its
 # table and plot, then the engine micro-benchmark (Google Benchmark).

@@ -77,13 +77,12 @@ def test_long_calls_of_two_threads_overlap(direction: str) -> None:
     assert second_start < first_end, "the second call began only after the first had ended"
 
 
-# The pipe is full before the first call, the thread that drains it in small
-# reads starts just before, and the switch interval is far longer than the
-# test: a call that wrote the line holding the interpreter lock would wait
-# for the drainer, which would wait for the lock. Linux frees pipe space a
-# page at a time, so the few reads the drainer can make before the call
-# never make room for the line; the filling needs Linux's non-blocking pipe
-# writes. Then far more lines than a pipe holds.
+# The pipe is full before the first call, and the thread that drains it may
+# start only once the caller, under a switch interval far longer than the
+# test, holds the interpreter lock and is about to call: a call that wrote
+# the line holding the lock would wait for the drainer, which would wait for
+# the lock. (Filling the pipe needs Linux's non-blocking pipe writes.) Then
+# far more lines than a pipe holds.
 SELF_DRAINED_PIPE_SCRIPT = """
 import os, sys, threading
 import kestrelbox
@@ -103,14 +102,17 @@ saved_stdout = os.dup(1)
 os.dup2(write_end, 1)
 os.close(write_end)
 received = []
+go = threading.Event()
 
 def drain():
-    while chunk := os.read(read_end, 16):
+    go.wait()
+    while chunk := os.read(read_end, 1 << 16):
         received.append(len(chunk))
 
-sys.setswitchinterval(100)
 reader = threading.Thread(target=drain)
 reader.start()
+sys.setswitchinterval(100)
+go.set()
 for _ in range(10_000):
     assert kestrelbox.aes_encode(b"", bytes(16), bytes(16)) == (-1, None)
 os.dup2(saved_stdout, 1)
