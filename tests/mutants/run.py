@@ -7,9 +7,11 @@ The scratch copy (build/mutants/tree) holds the files git lists, brought up
 to date before each run, and keeps its own build trees and venv from run to
 run, so a mutant costs the rebuild of what it touches. Mutants that share a
 target run one after another on the same builds; each target first runs
-once without a mutant and must pass. A mutant whose target passes, whose
-text is no longer in its file (the code moved: update the entry with it),
-or whose build breaks fails the suite. Logs: build/mutants/logs.
+once without a mutant and must pass. A mutant is caught when its target
+fails, or hangs (stopped after TIMEOUT seconds); one whose target passes,
+whose text is no longer in its file exactly once (the code moved: update
+the entry with it), or whose build breaks fails the suite. Logs:
+build/mutants/logs.
 """
 
 import os
