@@ -13,11 +13,13 @@ const cbc_path cbc_paths[] = {
     {"bitsliced", always, aes128_expand_key_bitsliced, cbc_encrypt_bitsliced,
      cbc_decrypt_bitsliced},
 #if KESTRELBOX_X86_64
+    {"vperm", cpu_has_ssse3, aes128_expand_key_vperm, cbc_encrypt_vperm, cbc_decrypt_vperm},
     {"aesni", cpu_has_aesni, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_aesni},
     {"vaes256", cpu_has_vaes256, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_vaes256},
     {"vaes512", cpu_has_vaes512, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_vaes512},
 #endif
 #if KESTRELBOX_ARM64
+    {"vperm", always, aes128_expand_key_vperm, cbc_encrypt_vperm, cbc_decrypt_vperm},
     {"armv8", cpu_has_armv8_aes, aes128_expand_key_armv8, cbc_encrypt_armv8, cbc_decrypt_armv8},
 #endif
 };

@@ -59,6 +59,17 @@ void cbc_encrypt_bitsliced(aes128_context& context, std::uint8_t* output, const 
 void cbc_decrypt_bitsliced(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                            std::uint64_t length);
 
+#if KESTRELBOX_X86_64 || KESTRELBOX_ARM64
+// Vector permute: the S-box in GF(16) arithmetic through 16-entry table
+// lookups held in registers (SSSE3's PSHUFB, NEON's TBL), one block at a
+// time when encrypting, two interleaved when decrypting.
+void aes128_expand_key_vperm(aes128_context& context, const std::uint8_t* key);
+void cbc_encrypt_vperm(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
+                       std::uint64_t length);
+void cbc_decrypt_vperm(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
+                       std::uint64_t length);
+#endif
+
 #if KESTRELBOX_X86_64
 // AES-NI: key schedule with AESKEYGENASSIST, serial encryption, and
 // decryption eight blocks at a time.

@@ -1,0 +1,54 @@
+// CBC encryption with the vector-permute S-box, one block at a time, as the
+// chaining demands. The state between rounds is in the tower basis; the last
+// round's lookups give the standard basis back.
+#include "../compiler.h"
+
+#if KESTRELBOX_X86_64 || KESTRELBOX_ARM64
+
+#include "../cbc_path.h"
+#include "../wipe.h"
+#include "vperm.h"
+
+KESTRELBOX_VPERM void cbc_encrypt_vperm(aes128_context& context, std::uint8_t* output,
+                                        const std::uint8_t* input, std::uint64_t length) {
+    if (length == 0) {
+        return;
+    }
+    const std::uint64_t blocks = (length - 1) / 16 + 1;
+    const inversion_tables inversion = load_inversion_tables();
+    const input_map to_tower = load_input_map(vperm_enc_in_lo, vperm_enc_in_hi);
+    const output_map times_1 = load_output_map(vperm_enc_1_hi, vperm_enc_1_lo);
+    const output_map times_2 = load_output_map(vperm_enc_2_hi, vperm_enc_2_lo);
+    const output_map last = load_output_map(vperm_enc_last_hi, vperm_enc_last_lo);
+    // Key 0 in the standard basis, added before the block enters the tower
+    // basis; keys 1 to 9 in the tower basis and key 10 in the standard one,
+    // each with the S-box's 0x63 before it.
+    vec keys[11];
+    keys[0] = load(context.round_keys);
+    for (int r = 1; r < 10; ++r) {
+        keys[r] = vxor(apply(to_tower, load(context.round_keys + 16 * r)), load(vperm_enc_constant));
+    }
+    keys[10] = vxor(load(context.round_keys + 160), splat_word(0x63636363u));
+    vec state = load(context.chain_block);
+    for (std::uint64_t b = 0; b < blocks; ++b) {
+        vec x = apply(to_tower, vxor(state, vxor(load(input + 16 * b), keys[0])));
+        KESTRELBOX_UNROLL
+        for (int r = 1; r < 10; ++r) {
+            // MixColumns of ShiftRows: row r takes 02 s_r ^ 03 s_(r+1) ^
+            // s_(r+2) ^ s_(r+3), s being the S-box output in its ShiftRows
+            // place.
+            const inverse_args args = invert(inversion, x);
+            const vec a = apply(times_1, args), d = apply(times_2, args);
+            x = vxor(vxor(shuffle(d, vperm_shift_rows_0), shuffle(vxor(a, d), vperm_shift_rows_1)),
+                     vxor(vxor(shuffle(a, vperm_shift_rows_2), shuffle(a, vperm_shift_rows_3)),
+                          keys[r]));
+        }
+        state = vxor(shuffle(apply(last, invert(inversion, x)), vperm_shift_rows_0), keys[10]);
+        store(output + 16 * b, state);
+    }
+    store(context.chain_block, state);
+    clear_vector_registers();
+    wipe(keys, sizeof keys);
+}
+
+#endif
