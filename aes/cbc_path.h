@@ -1,19 +1,22 @@
 // The engine's implementations. Each path has the shape of the portable one,
 // the table-based reference every other path is tested against, which is
 // never chosen at run time. The bitsliced path runs everywhere; the others
-// need the CPU features their `available` reports. The public cbc_ functions
+// need the CPU features their `available` reports (the vector-permute one
+// SSSE3, or NEON, which every ARM64 processor has). The public cbc_ functions
 // and aes128_init use the fastest available path, chosen once. Each family
-// lives in a folder of its own (portable/, bitsliced/, x86/, arm/), every
-// hardware file gated inside on the target as compiler.h names it.
+// lives in a folder of its own (portable/, bitsliced/, vperm/, x86/, arm/),
+// every vector and hardware file gated inside on the target as compiler.h
+// names it.
 //
 // Both directions take separate `output` and `input`, which may be the same
 // buffer but must not otherwise overlap, so a caller can encrypt or decrypt
 // into a copy in one pass. Lengths round up to whole blocks as in aes128.h.
 //
-// Every path but the portable one is constant-time: no table lookups and no
-// branches on keys or data. Each wipes the round keys and blocks it copied,
-// and each hardware path clears the vector registers it used, before it
-// returns.
+// Every path but the portable one is constant-time: no memory address and no
+// branch depends on keys or data (the vector-permute path's table lookups
+// are shuffles of registers). Each wipes the round keys and blocks it
+// copied, and each vector path (vector-permute and hardware) clears the
+// vector registers it used, before it returns.
 #pragma once
 
 #include <cstddef>

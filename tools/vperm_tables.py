@@ -175,6 +175,7 @@ identity = times(1)
 ENC_IN = input_tables(to_tower)
 ENC_1 = output_tables(lambda y: to_tower(affine_linear(y)))
 ENC_2 = output_tables(lambda y: to_tower(aes_mul(2, affine_linear(y))))
+ENC_3 = output_tables(lambda y: to_tower(aes_mul(3, affine_linear(y))))
 ENC_LAST = output_tables(affine_linear)
 # Decryption: the state is in the tower basis after the inverse affine map,
 # so the inversion applies directly; its outputs are the InvMixColumns
@@ -240,7 +241,8 @@ def check():
         args = [invert(b) for b in state]
         a = [apply_output(ENC_1, g) for g in args]
         b = [apply_output(ENC_2, g) for g in args]
-        state = xor(shuffle(b, SHIFT_ROWS[0]), shuffle(xor(a, b), SHIFT_ROWS[1]),
+        c = [apply_output(ENC_3, g) for g in args]
+        state = xor(shuffle(b, SHIFT_ROWS[0]), shuffle(c, SHIFT_ROWS[1]),
                     shuffle(a, SHIFT_ROWS[2]), shuffle(a, SHIFT_ROWS[3]), tower_key(keys[r], ENC_IN))
     out = [apply_output(ENC_LAST, invert(b)) for b in state]
     out = xor(shuffle(out, SHIFT_ROWS[0]), [k ^ 0x63 for k in keys[10]])
@@ -275,6 +277,8 @@ def emit():
         ("vperm_enc_1_lo", ENC_1[1], "and from arg0"),
         ("vperm_enc_2_hi", ENC_2[0], "twice the S-box output, tower basis"),
         ("vperm_enc_2_lo", ENC_2[1], ""),
+        ("vperm_enc_3_hi", ENC_3[0], "three times the S-box output, tower basis"),
+        ("vperm_enc_3_lo", ENC_3[1], ""),
         ("vperm_enc_last_hi", ENC_LAST[0], "S-box output without 0x63, standard basis"),
         ("vperm_enc_last_lo", ENC_LAST[1], ""),
         ("vperm_dec_in_lo", DEC_IN[0], "a byte into the decryption basis"),

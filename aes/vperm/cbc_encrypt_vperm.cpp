@@ -19,6 +19,7 @@ KESTRELBOX_VPERM void cbc_encrypt_vperm(aes128_context& context, std::uint8_t* o
     const input_map to_tower = load_input_map(vperm_enc_in_lo, vperm_enc_in_hi);
     const output_map times_1 = load_output_map(vperm_enc_1_hi, vperm_enc_1_lo);
     const output_map times_2 = load_output_map(vperm_enc_2_hi, vperm_enc_2_lo);
+    const output_map times_3 = load_output_map(vperm_enc_3_hi, vperm_enc_3_lo);
     const output_map last = load_output_map(vperm_enc_last_hi, vperm_enc_last_lo);
     // Key 0 in the standard basis, added before the block enters the tower
     // basis; keys 1 to 9 in the tower basis and key 10 in the standard one,
@@ -36,11 +37,12 @@ KESTRELBOX_VPERM void cbc_encrypt_vperm(aes128_context& context, std::uint8_t* o
         for (int r = 1; r < 10; ++r) {
             // MixColumns of ShiftRows: row r takes 02 s_r ^ 03 s_(r+1) ^
             // s_(r+2) ^ s_(r+3), s being the S-box output in its ShiftRows
-            // place.
+            // place; each multiple has its own lookups, so all come at once.
             const inverse_args args = invert(inversion, x);
-            const vec a = apply(times_1, args), d = apply(times_2, args);
-            x = vxor(vxor(shuffle(d, vperm_shift_rows_0), shuffle(vxor(a, d), vperm_shift_rows_1)),
-                     vxor(vxor(shuffle(a, vperm_shift_rows_2), shuffle(a, vperm_shift_rows_3)),
+            const vec s1 = apply(times_1, args);
+            x = vxor(vxor(shuffle(apply(times_2, args), vperm_shift_rows_0),
+                          shuffle(apply(times_3, args), vperm_shift_rows_1)),
+                     vxor(vxor(shuffle(s1, vperm_shift_rows_2), shuffle(s1, vperm_shift_rows_3)),
                           keys[r]));
         }
         state = vxor(shuffle(apply(last, invert(inversion, x)), vperm_shift_rows_0), keys[10]);
