@@ -24,7 +24,8 @@ struct decryption_tables {
 // InvShiftRows, InvSubBytes, InvMixColumns and the key of rounds 9 to 1, then
 // InvShiftRows, InvSubBytes and key 0, on n blocks side by side.
 template <int n>
-KESTRELBOX_VPERM inline void decrypt_blocks(vec x[n], const decryption_tables& t, const vec keys[11]) {
+KESTRELBOX_VPERM inline void decrypt_blocks(vec x[n], const decryption_tables& t,
+                                             const vec keys[11]) {
     KESTRELBOX_UNROLL
     for (int i = 0; i < n; ++i) {
         x[i] = vxor(apply(t.to_basis, x[i]), keys[10]);
@@ -34,17 +35,17 @@ KESTRELBOX_VPERM inline void decrypt_blocks(vec x[n], const decryption_tables& t
         KESTRELBOX_UNROLL
         for (int i = 0; i < n; ++i) {
             const inverse_args args = invert(t.inversion, x[i]);
-            x[i] = vxor(vxor(shuffle(apply(t.times_14, args), vperm_inv_shift_rows_0),
-                             shuffle(apply(t.times_11, args), vperm_inv_shift_rows_1)),
-                        vxor(vxor(shuffle(apply(t.times_13, args), vperm_inv_shift_rows_2),
-                                  shuffle(apply(t.times_9, args), vperm_inv_shift_rows_3)),
-                             keys[r]));
+            const vec m14 = apply(t.times_14, args, keys[r]), m11 = apply(t.times_11, args);
+            const vec m13 = apply(t.times_13, args), m9 = apply(t.times_9, args);
+            x[i] = vxor(settled(vxor(shuffle(m14, vperm_inv_shift_rows_0),
+                                     shuffle(m11, vperm_inv_shift_rows_1))),
+                        settled(vxor(shuffle(m13, vperm_inv_shift_rows_2),
+                                     shuffle(m9, vperm_inv_shift_rows_3))));
         }
     }
     KESTRELBOX_UNROLL
     for (int i = 0; i < n; ++i) {
-        x[i] = vxor(shuffle(apply(t.last, invert(t.inversion, x[i])), vperm_inv_shift_rows_0),
-                    keys[0]);
+        x[i] = shuffle(apply(t.last, invert(t.inversion, x[i]), keys[0]), vperm_inv_shift_rows_0);
     }
 }
 
@@ -79,11 +80,13 @@ KESTRELBOX_VPERM void cbc_decrypt_vperm(aes128_context& context, std::uint8_t* o
         load_output_map(vperm_dec_last_hi, vperm_dec_last_lo),
     };
     // Key 10 with the constant, in the decryption basis after the block's
-    // own map; keys 9 to 1 through InvMixColumns; key 0 as it is.
+    // own map. Keys 9 to 1 through InvMixColumns, and key 0 as it is, join
+    // the S-box output before InvShiftRows moves it, so they are kept moved
+    // back by ShiftRows.
     vec keys[11];
-    keys[0] = load(context.round_keys);
+    keys[0] = shuffle(load(context.round_keys), vperm_shift_rows_0);
     for (int r = 1; r < 10; ++r) {
-        keys[r] = decryption_key(context.round_keys + 16 * r);
+        keys[r] = shuffle(decryption_key(context.round_keys + 16 * r), vperm_shift_rows_0);
     }
     keys[10] = apply(t.to_basis, vxor(load(context.round_keys + 160), splat_word(0x63636363u)));
     vec prev = load(context.chain_block);

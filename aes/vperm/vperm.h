@@ -57,6 +57,10 @@ KESTRELBOX_VPERM inline vec splat_word(std::uint32_t w) {
     return _mm_set1_epi32(static_cast<int>(w));
 }
 inline void clear_vector_registers() { clear_xmm_registers(); }
+KESTRELBOX_VPERM inline vec settled(vec x) {
+    KESTRELBOX_OPAQUE_XMM(x);
+    return x;
+}
 #else
 using vec = uint8x16_t;
 
@@ -69,7 +73,17 @@ inline vec low_nibbles(vec x) { return vandq_u8(x, vdupq_n_u8(0x0f)); }
 inline vec high_nibbles(vec x) { return vshrq_n_u8(x, 4); }
 inline vec splat_word(std::uint32_t w) { return vreinterpretq_u8_u32(vdupq_n_u32(w)); }
 inline void clear_vector_registers() { clear_neon_registers(); }
+inline vec settled(vec x) {
+    KESTRELBOX_OPAQUE_NEON(x);
+    return x;
+}
 #endif
+
+// settled(x) is x, which the compiler cannot merge with the XORs around it:
+// a sum of several terms is then added in the tree that is written, not
+// chained one term after another as GCC rewrites it (for the processors it
+// tunes for by default), which would lengthen the serial chain of CBC
+// encryption by a step in every round.
 
 // A byte shuffle is a lookup with the state as the table.
 KESTRELBOX_VPERM inline vec shuffle(vec x, const std::uint8_t* pattern) {
@@ -112,7 +126,7 @@ KESTRELBOX_VPERM inline inverse_args invert(const inversion_tables& t, vec x) {
     const vec inv_sum = lookup(t.inv, vxor(a0, a1));
     const vec lam_a1 = lookup(t.lam_times, a1);
     return {vxor(lam_a1, lookup(t.inv, vxor(inv_a0, inv_sum))),
-            vxor(vxor(lam_a1, a0), lookup(t.lam_over, vxor(inv_a0, inv_a1)))};
+            vxor(settled(vxor(lam_a1, a0)), lookup(t.lam_over, vxor(inv_a0, inv_a1)))};
 }
 
 // A linear map of the S-box's inverse: a table for each argument.
@@ -126,6 +140,12 @@ KESTRELBOX_VPERM inline output_map load_output_map(const std::uint8_t* hi, const
 
 KESTRELBOX_VPERM inline vec apply(const output_map& map, const inverse_args& x) {
     return vxor(lookup(map.from_arg1, x.arg1), lookup(map.from_arg0, x.arg0));
+}
+
+// The same with `extra` added, where arg0, which is ready a step before
+// arg1, leaves time for it.
+KESTRELBOX_VPERM inline vec apply(const output_map& map, const inverse_args& x, vec extra) {
+    return vxor(lookup(map.from_arg1, x.arg1), settled(vxor(lookup(map.from_arg0, x.arg0), extra)));
 }
 
 }  // namespace

@@ -19,7 +19,6 @@
 #include "aes/wipe.h"
 #include "codec/codec.h"
 #include "aes/compiler.h"
-#include "aes/vperm/vperm_tables.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -166,17 +165,8 @@ std::vector<std::uint8_t> message_of(std::size_t size) {
     return message;
 }
 
-// A byte through one of the vector-permute path's linear maps (a table for
-// each nibble).
-std::uint8_t through(const std::uint8_t* lo, const std::uint8_t* hi, std::uint8_t x) {
-    return lo[x & 15] ^ hi[x >> 4];
-}
-
 // The key, round keys 1-10 and the decryption round keys (InvMixColumns of
-// round keys 1-9), each as two 8-byte halves, so a split copy is found too;
-// and the round keys as the vector-permute path holds them, with the
-// S-box's constant 0x63, in its tower basis when encrypting and after the
-// inverse affine map when decrypting.
+// round keys 1-9), each as two 8-byte halves, so a split copy is found too.
 std::vector<std::vector<std::uint8_t>> key_material_of(const std::uint8_t* key) {
     aes128_context context;
     aes128_expand_key(context, key);
@@ -197,21 +187,10 @@ std::vector<std::vector<std::uint8_t>> key_material_of(const std::uint8_t* key) 
                                  times(k[c + (i + 2) % 4], 13) ^ times(k[c + (i + 3) % 4], 9);
             }
         }
-        std::uint8_t tower[16], inverse_tower[16];
-        for (int i = 0; i < 16; ++i) {
-            const auto from_inverse = static_cast<std::uint8_t>((r % 10 ? inverse[i] : k[i]) ^ 0x63);
-            tower[i] = r == 10 ? static_cast<std::uint8_t>(k[i] ^ 0x63)
-                               : through(vperm_enc_in_lo, vperm_enc_in_hi, k[i] ^ 0x63);
-            inverse_tower[i] = through(vperm_dec_in_lo, vperm_dec_in_hi, from_inverse);
-        }
         for (int half = 0; half < 16; half += 8) {
             secrets.emplace_back(k + half, k + half + 8);
             if (r >= 1 && r <= 9) {
                 secrets.emplace_back(inverse + half, inverse + half + 8);
-            }
-            if (r >= 1) {
-                secrets.emplace_back(tower + half, tower + half + 8);
-                secrets.emplace_back(inverse_tower + half, inverse_tower + half + 8);
             }
         }
     }
@@ -366,8 +345,9 @@ TEST_F(Residue, NoneAfterTheCodecOnAnyPath) {
 }
 
 // Each path's key schedule, and each direction of each path as the codec
-// runs it, the context wiped and then the stack: 64 blocks, which every wide path (8, 16 or 32 blocks a
-// round trip) finishes on its own, and 75, which ends in a narrower tail.
+// runs it, the context wiped and then the stack: 64 blocks, which every wide
+// path (8, 16 or 32 blocks a round trip) finishes on its own, and 75, which
+// ends in a narrower tail.
 TEST_F(Residue, NoneAfterEveryPathAndTheStackWipe) {
     for (std::size_t i = 0; i < cbc_path_count; ++i) {
         const cbc_path& path = cbc_paths[i];
