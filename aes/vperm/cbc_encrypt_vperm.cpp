@@ -54,7 +54,8 @@ KESTRELBOX_VPERM void cbc_encrypt_vperm(aes128_context& context, std::uint8_t* o
             const vec s1 = apply(times_1, args), s2 = apply(times_2, args, keys[r]);
             const vec s3 = apply(times_3, args);
             const vec left = vxor(shuffle(s2, vperm_shift_rows_0), shuffle(s3, vperm_shift_rows_1));
-            const vec right = vxor(shuffle(s1, vperm_shift_rows_2), shuffle(s1, vperm_shift_rows_3));
+            const vec right =
+                vxor(shuffle(s1, vperm_shift_rows_2), shuffle(s1, vperm_shift_rows_3));
             x = vxor(settled(left), settled(right));
         }
         const inverse_args args = invert(inversion, x);
