@@ -208,6 +208,26 @@ std::vector<std::vector<std::uint8_t>> plaintext_halves() {
     return halves;
 }
 
+// Whether a vector register byte is left that is not zero, but for what the
+// calling convention gives back to the caller, which holds the test's own
+// values again: the low 128 bits of XMM6-15 on Windows x64, the low 64 bits
+// of v8-v15 on ARM64.
+bool register_byte_left() {
+    std::uint8_t left[sizeof registers];
+    std::copy(std::begin(registers), std::end(registers), left);
+#if KESTRELBOX_X86_64 && defined(_WIN32)
+    const std::size_t stride = cpu_has_vaes512() ? 64 : cpu_has_vaes256() ? 32 : 16;
+    for (std::size_t r = 6; r < 16; ++r) {
+        std::fill_n(left + stride * r, 16, 0);
+    }
+#elif KESTRELBOX_ARM64
+    for (std::size_t r = 8; r < 16; ++r) {
+        std::fill_n(left + 16 * r, 8, 0);
+    }
+#endif
+    return std::any_of(std::begin(left), std::end(left), [](std::uint8_t b) { return b != 0; });
+}
+
 bool holds(const std::uint8_t* memory, std::size_t size, const std::vector<std::uint8_t>& secret) {
     return std::search(memory, memory + size, secret.begin(), secret.end()) != memory + size;
 }
@@ -245,8 +265,7 @@ std::vector<std::string> run_and_look(const std::uint8_t* key, const std::functi
     };
     look(key_material_of(key), "key material", check != in_registers::nothing);
     look(plaintext_halves(), "plaintext", check >= in_registers::keys_and_plaintext);
-    if (check == in_registers::anything &&
-        std::any_of(std::begin(registers), std::end(registers), [](std::uint8_t b) { return b; })) {
+    if (check == in_registers::anything && register_byte_left()) {
         found.push_back("a vector register not cleared");
     }
     return found;
