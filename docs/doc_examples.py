@@ -57,13 +57,14 @@ class Session(pytest.Item):
 
     def runtest(self) -> None:
         report = io.StringIO()
-        runner = doctest.DocTestRunner(optionflags=doctest.ELLIPSIS)
+        runner = doctest.DocTestRunner(verbose=False, optionflags=doctest.ELLIPSIS)
         names: dict[str, Any] = {"__name__": "__doc_examples__"}
         for line, code in self.blocks:
             test = doctest.DocTestParser().get_doctest(code, names, self.name, str(self.path), line - 1)
             runner.run(test, out=report.write, clear_globs=False)
             names = test.globs  # a DocTest works on a copy of the names it is given
-        assert runner.failures == 0, report.getvalue()
+        if runner.failures:
+            pytest.fail(report.getvalue(), pytrace=False)
 
     def reportinfo(self) -> tuple[Path, int | None, str]:
         return self.path, None, "pycon blocks"
@@ -75,7 +76,8 @@ class Program(pytest.Item):
         self.language, self.code, self.output = block["language"], block["code"], block["output"]
 
     def runtest(self) -> None:
-        assert self.output is not None, "no ```text block after the example says what it prints"
+        if self.output is None:
+            pytest.fail("no ```text block after the example says what it prints", pytrace=False)
         command, suffix = PROGRAMS[self.language]
         with tempfile.TemporaryDirectory() as directory:
             program = Path(directory) / f"example{suffix}"
@@ -83,8 +85,10 @@ class Program(pytest.Item):
             run = subprocess.run(
                 [*command, program.name], cwd=directory, capture_output=True, text=True, timeout=120
             )
-        assert run.returncode == 0, run.stderr
-        assert run.stdout == self.output
+        if run.returncode != 0:
+            pytest.fail(f"exit status {run.returncode}\n{run.stderr}", pytrace=False)
+        if run.stdout != self.output:
+            pytest.fail(f"printed:\n{run.stdout}\ninstead of:\n{self.output}", pytrace=False)
 
     def reportinfo(self) -> tuple[Path, int | None, str]:
         return self.path, None, self.name
