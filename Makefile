@@ -81,7 +81,7 @@ $(addprefix test-python-,$(SID_PYTHONS)): test-python-%:
 typecheck: install
 	$(PY) -m pip install --quiet '.[test]' mypy
 	$(PY) -m mypy.stubtest kestrelbox
-	$(PY) -m mypy --strict examples tests/python
+	$(PY) -m mypy --strict examples tests/python docs/doc_examples.py
 
 # Wheels a user can install on any x86-64 or ARM64 Linux with glibc 2.17 or
 # later (manylinux2014), for each CPython we test: the ordinary
