@@ -207,7 +207,8 @@ check-workflows: release-venv
 	$(RELEASE_VENV)/bin/check-jsonschema --builtin-schema vendor.github-workflows .github/workflows/*.yml
 	$(RELEASE_VENV)/bin/check-jsonschema --builtin-schema vendor.readthedocs .readthedocs.yaml
 
-# The C++ tests under AddressSanitizer and UndefinedBehaviorSanitizer; any
+# The C++ tests under AddressSanitizer and UndefinedBehaviorSanitizer, then
+# the codec called from several threads at once under ThreadSanitizer; any
 # report fails the run.
 SANITIZE := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
 sanitize:
@@ -216,6 +217,9 @@ sanitize:
 	cmake --build build/sanitize -j $(JOBS) --target kestrelbox_tests
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --test-dir build/sanitize --output-on-failure -j $(JOBS)
+	cmake -S . -B build/tsan $(RELEASE) -DCMAKE_CXX_FLAGS="-g -fsanitize=thread"
+	cmake --build build/tsan -j $(JOBS) --target kestrelbox_tests
+	TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/cpp/kestrelbox_tests --gtest_filter='CodecThreads.*'
 
 # libFuzzer over the codec with clang, ASan and UBSan, for FUZZ_SECONDS; new
 # inputs go to build/fuzz/corpus and any crash, leak or timeout input to

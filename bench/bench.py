@@ -4,7 +4,8 @@ process, the way a program calls them: the plain loop (call, drop the
 result, call again), sizes from small to large, with the minor page faults
 per call counted beside the time. Prints a markdown table, the machine's
 `openssl speed` figures, and writes a log-log plot of throughput against
-message size."""
+message size. Then the same loop in 1 and 2 threads at once, and how long a
+thread that wakes every millisecond waits while another encodes 256 MiB."""
 
 import argparse
 import os
@@ -13,6 +14,7 @@ import re
 import resource
 import statistics
 import subprocess
+import threading
 import time
 from pathlib import Path
 
@@ -144,6 +146,93 @@ def table(results):
     return "\n".join(lines)
 
 
+THREAD_SIZES = [4 << 10, 64 << 10, 1 << 20, 16 << 20]
+THREAD_PEERS = ("kestrelbox", "cryptography")
+
+
+def threaded_rate(function, argument, threads, seconds):
+    """Aggregate MB/s of `threads` threads each running the plain loop over
+    `argument` for about `seconds`, best of 5."""
+    calls = 1
+    while True:
+        start = time.perf_counter()
+        for _ in range(calls):
+            function(argument, KEY, IV)
+        if time.perf_counter() - start >= seconds / 5 or calls >= 1 << 20:
+            break
+        calls *= 2
+    calls = max(1, int(calls * seconds / max(time.perf_counter() - start, 1e-9)))
+
+    def loop(barrier):
+        barrier.wait()
+        for _ in range(calls):
+            function(argument, KEY, IV)
+
+    best = 0.0
+    for _ in range(5):
+        barrier = threading.Barrier(threads + 1)
+        workers = [threading.Thread(target=loop, args=(barrier,)) for _ in range(threads)]
+        for worker in workers:
+            worker.start()
+        barrier.wait()
+        start = time.perf_counter()
+        for worker in workers:
+            worker.join()
+        best = max(best, threads * calls * len(argument) / (time.perf_counter() - start) / 1e6)
+    return best
+
+
+def threads_table(seconds):
+    lines = [
+        "| direction | size | kestrelbox 1 → 2 threads MB/s | × | "
+        "cryptography 1 → 2 threads MB/s | × | 2 threads: kestrelbox / cryptography |",
+        "|---|---:|---:|---:|---:|---:|---:|",
+    ]
+    for direction in ("encode", "decode"):
+        for size in THREAD_SIZES:
+            message = os.urandom(size)
+            rates = {}
+            for name in THREAD_PEERS:
+                encode, decode = LIBRARIES[name]
+                function, argument = encode, message
+                if direction == "decode":
+                    function, argument = decode, encode(message, KEY, IV)
+                rates[name] = [threaded_rate(function, argument, n, seconds) for n in (1, 2)]
+            cells = [
+                f"{one:,.0f} → {two:,.0f} | {two / one:.2f}" for one, two in rates.values()
+            ]
+            ratio = rates["kestrelbox"][1] / rates["cryptography"][1]
+            lines.append(f"| {direction} | {label(size)} | {' | '.join(cells)} | {ratio:.2f} |")
+    return "\n".join(lines)
+
+
+def longest_tick(encode, size=256 << 20):
+    """The longest wait, in ms, of a thread that sleeps 1 ms at a time while
+    another thread encodes `size` bytes, best of 3."""
+    message = bytes(size)
+    best = float("inf")
+    for _ in range(3):
+        done = threading.Event()
+        gaps = []
+
+        def tick():
+            last = time.perf_counter()
+            while not done.is_set():
+                time.sleep(0.001)
+                now = time.perf_counter()
+                gaps.append(now - last)
+                last = now
+
+        ticker = threading.Thread(target=tick)
+        ticker.start()
+        time.sleep(0.05)
+        encode(message, KEY, IV)
+        done.set()
+        ticker.join()
+        best = min(best, max(gaps) * 1e3)
+    return best
+
+
 def openssl_speed(size, decrypt):
     """MB/s of `openssl speed -evp aes-128-cbc` at one block size."""
     command = ["openssl", "speed", "-evp", "aes-128-cbc", "-bytes", str(size), "-seconds", "2"]
@@ -214,6 +303,13 @@ def main():
         print(f"| kestrelbox {ours}, whole Python call | {speeds[0]:,.0f} | {speeds[1]:,.0f} |")
     plot(results, arguments.plot)
     print(f"\nplot written to {arguments.plot}")
+    print()
+    print(threads_table(arguments.budget / 4))
+    print()
+    print("| longest wait of a 1 ms ticker while another thread encodes 256 MiB | ms |")
+    print("|---|---:|")
+    for name in THREAD_PEERS:
+        print(f"| {name} | {longest_tick(LIBRARIES[name][0]):,.1f} |")
 
 
 if __name__ == "__main__":

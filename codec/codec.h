@@ -13,7 +13,9 @@
 // Where the codec writes its result. It asks once, for exactly the size of
 // the result, as soon as it knows it and only when the call will succeed,
 // then writes every byte of it. `allocate` may throw (out of memory); the
-// codec then lets the exception through having written nothing.
+// codec then lets the exception through having written nothing. Once
+// `allocate` has returned, the codec neither throws nor calls back, so the
+// owner may let go of the interpreter lock there until the codec returns.
 struct output_sink {
     std::uint8_t* (*allocate)(void* owner, std::size_t size);
     void* owner;

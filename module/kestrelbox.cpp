@@ -1,5 +1,6 @@
 // The Python module: argument checks, the result pair and the one diagnostic
-// line around the message codec.
+// line around the message codec, whose long work runs without the
+// interpreter lock.
 #include <pybind11/pybind11.h>
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 
 #include "../codec/codec.h"
 #include "diagnostic.h"
+#include "interpreter_lock.h"
 
 namespace py = pybind11;
 
@@ -19,27 +21,41 @@ static const std::uint8_t* bytes_of(const py::bytes& object) {
     return reinterpret_cast<const std::uint8_t*>(PyBytes_AS_STRING(object.ptr()));
 }
 
+// Where the codec's result goes, and the lock let go of for its work.
+struct result_sink {
+    py::object bytes;
+    std::size_t release_from;
+    PyThreadState* released = nullptr;
+};
+
 // The codec's one allocation of the message's size is the result's bytes
 // object, uninitialised, which the codec fills. When Python cannot allocate
-// it, its MemoryError is what the caller sees.
+// it, its MemoryError is what the caller sees. Once it exists the codec
+// needs nothing more of Python, so for a long message it works without the
+// interpreter lock and other threads run meanwhile: the arguments are
+// immutable bytes, and the result is seen by no one else yet.
 static std::uint8_t* allocate_result(void* owner, std::size_t size) {
+    result_sink& sink = *static_cast<result_sink*>(owner);
     PyObject* bytes = PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(size));
     if (bytes == nullptr) {
         throw py::error_already_set();
     }
-    *static_cast<py::object*>(owner) = py::reinterpret_steal<py::bytes>(bytes);
+    sink.bytes = py::reinterpret_steal<py::bytes>(bytes);
+    if (size >= sink.release_from) {
+        sink.released = PyEval_SaveThread();
+    }
     return reinterpret_cast<std::uint8_t*>(PyBytes_AS_STRING(bytes));
 }
 
 // The frame both functions share: lengths checked here, the codec called with
 // the caller's bytes as they are, and (status, bytes or None) returned.
-static py::tuple call_codec(codec_function codec, const py::bytes& data, const py::bytes& key,
-                            const py::bytes& iv) {
+static py::tuple call_codec(codec_function codec, std::size_t release_from, const py::bytes& data,
+                            const py::bytes& key, const py::bytes& iv) {
     py::tuple result(2);
     const Py_ssize_t data_size = PyBytes_GET_SIZE(data.ptr());
     const Py_ssize_t key_size = PyBytes_GET_SIZE(key.ptr());
     const Py_ssize_t iv_size = PyBytes_GET_SIZE(iv.ptr());
-    py::object output;
+    result_sink output{py::object(), release_from};
 
     // The codec counts in signed 32 bits; a longer message must be refused,
     // never cut down to what a narrowing cast would leave of its length.
@@ -51,8 +67,11 @@ static py::tuple call_codec(codec_function codec, const py::bytes& data, const p
     if (data_size > 0 && key_size == 16 && iv_size == key_size) {
         status = codec(bytes_of(data), static_cast<std::int32_t>(data_size),
                        output_sink{allocate_result, &output}, bytes_of(key), bytes_of(iv));
+        if (output.released != nullptr) {
+            take_back_interpreter_lock(output.released);
+        }
         if (status != -1) {
-            result[1] = std::move(output);
+            result[1] = std::move(output.bytes);
         }
     } else {
         print_diagnostic();
@@ -65,15 +84,22 @@ static py::tuple call_codec(codec_function codec, const py::bytes& data, const p
     return result;
 }
 
+// The result sizes from which the codec works without the lock: letting go
+// of it and taking it back costs about 0.07 µs here, under 3% of an encode
+// of 4 KiB (CBC encryption is serial, 3 µs) and of a decode of 64 KiB
+// (decryption runs many blocks at once, 3 µs); shorter calls keep the lock.
+constexpr std::size_t encode_release_from = 4096;
+constexpr std::size_t decode_release_from = 65536;
+
 static py::tuple aes_encode(py::bytes data, py::bytes key, py::bytes iv) {
-    return call_codec(encode_message, data, key, iv);
+    return call_codec(encode_message, encode_release_from, data, key, iv);
 }
 
 static py::tuple aes_decode(py::bytes data, py::bytes key, py::bytes iv) {
-    return call_codec(decode_message, data, key, iv);
+    return call_codec(decode_message, decode_release_from, data, key, iv);
 }
 
-PYBIND11_MODULE(kestrelbox, m) {
+PYBIND11_MODULE(kestrelbox, m, py::mod_gil_not_used()) {
     m.doc() = "kestrelbox plugin";
     m.def("aes_encode", &aes_encode, "aes aes_encode");
     m.def("aes_decode", &aes_decode, "aes aes_decode");

@@ -4,6 +4,7 @@ diagnostic line and the refusal of lengths the codec cannot count."""
 import os
 import subprocess
 import sys
+import sysconfig
 from collections.abc import Callable
 from typing import Any
 
@@ -157,3 +158,10 @@ def test_largest_message_below_the_limit_is_not_refused_by_length(
     data = bytes(2**31 - 1)
     assert kestrelbox.aes_encode(data, KEY[:15], IV) == (-1, None)
     assert capfd.readouterr().out == DIAGNOSTIC
+
+
+@pytest.mark.skipif(
+    not sysconfig.get_config_var("Py_GIL_DISABLED"), reason="only a free-threaded build can tell"
+)
+def test_importing_the_module_leaves_a_free_threaded_interpreter_without_the_gil() -> None:
+    assert not getattr(sys, "_is_gil_enabled")()

@@ -1,13 +1,17 @@
 """Eight threads calling both functions at once, each with its own key and
-messages, all get the reference results; a diagnostic line written into a
-pipe that a thread of the same process drains does not deadlock."""
+messages, all get the reference results; long calls of two threads run at
+the same time; a diagnostic line written into a pipe that a thread of the
+same process drains does not deadlock; daemon threads inside the module at
+exit never abort the process."""
 
 import os
 import subprocess
 import sys
 import threading
+import time
 
 import kestrelbox
+import pytest
 from conftest import cbc_encrypt, pad
 
 THREADS = 8
@@ -38,6 +42,39 @@ def test_eight_threads_get_every_result_right() -> None:
     for thread in threads:
         thread.join()
     assert failures == []
+
+
+# With a switch interval far longer than the test, a thread that holds the
+# interpreter lock keeps it until it blocks: the second thread can start its
+# call while the first is inside its own only if the call let go of the lock.
+@pytest.mark.parametrize("direction", ["encode", "decode"])
+def test_long_calls_of_two_threads_overlap(direction: str) -> None:
+    key = iv = bytes(16)
+    message = bytes(64 << 20)
+    function, argument = kestrelbox.aes_encode, message
+    if direction == "decode":
+        function, argument = kestrelbox.aes_decode, kestrelbox.aes_encode(message, key, iv)[1]
+    spans: list[tuple[float, float]] = []
+    start = threading.Barrier(2)
+
+    def call() -> None:
+        start.wait()
+        begun = time.perf_counter()
+        function(argument, key, iv)
+        spans.append((begun, time.perf_counter()))
+
+    interval = sys.getswitchinterval()
+    sys.setswitchinterval(100)
+    try:
+        threads = [threading.Thread(target=call) for _ in range(2)]
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join()
+    finally:
+        sys.setswitchinterval(interval)
+    (first_start, first_end), (second_start, _) = sorted(spans)
+    assert second_start < first_end, "the second call began only after the first had ended"
 
 
 # Far more lines than a pipe holds: the writer must wait for the draining
@@ -77,24 +114,28 @@ def test_a_pipe_drained_by_a_thread_of_the_same_process_does_not_deadlock() -> N
     assert int(done.stdout) == 10_000 * len("key iv length must 16\n")
 
 
-# Daemon threads still in the module, some of them writing the diagnostic line
-# without the interpreter lock, when the interpreter finalizes. sys.stdout is
-# left buffered, so a process that dies at exit loses its last line.
+# Daemon threads still in the module when the interpreter finalizes: two
+# inside long encodes and decodes, which run without the interpreter lock,
+# two writing the diagnostic line, also without it. sys.stdout is left
+# buffered, so a process that dies at exit loses its last line.
 EXIT_SCRIPT = """
 import threading, time
 import kestrelbox
 
 key = iv = bytes(16)
-sealed = kestrelbox.aes_encode(bytes(100), key, iv)[1]
+message = bytes(64 << 20)
+sealed = kestrelbox.aes_encode(message, key, iv)[1]
 
-def loop():
+def long_calls():
     while True:
-        kestrelbox.aes_encode(bytes(100), key, iv)
+        kestrelbox.aes_encode(message, key, iv)
         kestrelbox.aes_decode(sealed, key, iv)
-        for _ in range(10):
-            kestrelbox.aes_encode(b"", key, iv)
 
-for _ in range(4):
+def diagnostics():
+    while True:
+        kestrelbox.aes_encode(b"", key, iv)
+
+for loop in (long_calls, long_calls, diagnostics, diagnostics):
     threading.Thread(target=loop, daemon=True).start()
 time.sleep(0.2)
 print("last line")
@@ -103,17 +144,19 @@ print("last line")
 
 def test_daemon_threads_in_the_module_at_exit_never_abort_the_process() -> None:
     environment = {name: value for name, value in os.environ.items() if name != "PYTHONUNBUFFERED"}
-    runs = [
-        subprocess.Popen(
-            [sys.executable, "-c", EXIT_SCRIPT],
-            stdout=subprocess.PIPE,
-            stderr=subprocess.PIPE,
-            text=True,
-            env=environment,
-        )
-        for _ in range(20)
-    ]
-    for run in runs:
-        stdout, stderr = run.communicate(timeout=120)
-        assert run.returncode == 0, stderr
-        assert "last line" in stdout.splitlines()
+    # 20 runs, five at a time: each holds about 400 MB.
+    for _ in range(4):
+        runs = [
+            subprocess.Popen(
+                [sys.executable, "-c", EXIT_SCRIPT],
+                stdout=subprocess.PIPE,
+                stderr=subprocess.PIPE,
+                text=True,
+                env=environment,
+            )
+            for _ in range(5)
+        ]
+        for run in runs:
+            stdout, stderr = run.communicate(timeout=120)
+            assert run.returncode == 0, stderr
+            assert "last line" in stdout.splitlines()

@@ -1,0 +1,9 @@
+// The interpreter lock taken back after work done without it.
+#pragma once
+
+#include <Python.h>
+
+// Takes back the lock that PyEval_SaveThread let go of and returned `state`
+// for. A daemon thread that does so while the interpreter finalizes never
+// returns from here: it is parked for good, the same on every CPython.
+void take_back_interpreter_lock(PyThreadState* state);
