@@ -5,6 +5,7 @@
 #include "compiler.h"
 
 #if KESTRELBOX_X86_64
+bool cpu_has_ssse3();
 bool cpu_has_aesni();
 bool cpu_has_vaes256();  // VAES with AVX2
 bool cpu_has_vaes512();  // VAES with AVX-512F

@@ -12,6 +12,7 @@
 namespace {
 
 struct cpu_features {
+    bool ssse3;
     bool aesni;
     bool vaes256;
     bool vaes512;
@@ -48,26 +49,27 @@ std::uint64_t os_saved_state() {
 }
 
 // The feature bits (Intel SDM volume 2A, CPUID): leaf 1 ECX, leaf 7 EBX and ECX.
-constexpr std::uint32_t leaf1_sse4_1 = 1u << 19, leaf1_aes = 1u << 25, leaf1_osxsave = 1u << 27,
+constexpr std::uint32_t leaf1_ssse3 = 1u << 9, leaf1_sse4_1 = 1u << 19, leaf1_aes = 1u << 25, leaf1_osxsave = 1u << 27,
                         leaf1_avx = 1u << 28;
 constexpr std::uint32_t leaf7_avx2 = 1u << 5, leaf7_avx512f = 1u << 16, leaf7_vaes = 1u << 9;
 
 cpu_features detect() {
     const std::uint32_t highest_leaf = cpuid(0, 0).a;
     if (highest_leaf < 1) {
-        return {false, false, false};
+        return {false, false, false, false};
     }
     const std::uint32_t c = cpuid(1, 0).c;
+    const bool ssse3 = (c & leaf1_ssse3) != 0;
     const bool aesni = (c & leaf1_aes) && (c & leaf1_sse4_1);
     if (!aesni || !(c & leaf1_osxsave) || !(c & leaf1_avx) || highest_leaf < 7) {
-        return {aesni, false, false};
+        return {ssse3, aesni, false, false};
     }
     const std::uint64_t state = os_saved_state();
     const bool ymm = (state & 0x06) == 0x06;  // SSE and AVX state
     const bool zmm = (state & 0xe6) == 0xe6;  // and the AVX-512 opmask and upper registers
     const cpuid_registers leaf7 = cpuid(7, 0);
     const bool vaes = leaf7.c & leaf7_vaes;
-    return {aesni, vaes && ymm && (leaf7.b & leaf7_avx2), vaes && zmm && (leaf7.b & leaf7_avx512f)};
+    return {ssse3, aesni, vaes && ymm && (leaf7.b & leaf7_avx2), vaes && zmm && (leaf7.b & leaf7_avx512f)};
 }
 
 const cpu_features& features() {
@@ -77,6 +79,7 @@ const cpu_features& features() {
 
 }  // namespace
 
+bool cpu_has_ssse3() { return features().ssse3; }
 bool cpu_has_aesni() { return features().aesni; }
 bool cpu_has_vaes256() { return features().vaes256; }
 bool cpu_has_vaes512() { return features().vaes512; }
