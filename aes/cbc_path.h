@@ -1,19 +1,22 @@
 // The engine's implementations. Each path has the shape of the portable one,
 // the table-based reference every other path is tested against, which is
 // never chosen at run time. The bitsliced path runs everywhere; the others
-// need the CPU features their `available` reports. The public cbc_ functions
+// need the CPU features their `available` reports (the vector-permute one
+// SSSE3, or NEON, which every ARM64 processor has). The public cbc_ functions
 // and aes128_init use the fastest available path, chosen once. Each family
-// lives in a folder of its own (portable/, bitsliced/, x86/, arm/), every
-// hardware file gated inside on the target as compiler.h names it.
+// lives in a folder of its own (portable/, bitsliced/, vperm/, x86/, arm/),
+// every vector and hardware file gated inside on the target as compiler.h
+// names it.
 //
 // Both directions take separate `output` and `input`, which may be the same
 // buffer but must not otherwise overlap, so a caller can encrypt or decrypt
 // into a copy in one pass. Lengths round up to whole blocks as in aes128.h.
 //
-// Every path but the portable one is constant-time: no table lookups and no
-// branches on keys or data. Each wipes the round keys and blocks it copied,
-// and each hardware path clears the vector registers it used, before it
-// returns.
+// Every path but the portable one is constant-time: no memory address and no
+// branch depends on keys or data (the vector-permute path's table lookups
+// are shuffles of registers). Each wipes the round keys and blocks it
+// copied, and each vector path (vector-permute and hardware) clears the
+// vector registers it used, before it returns.
 #pragma once
 
 #include <cstddef>
@@ -58,6 +61,17 @@ void cbc_encrypt_bitsliced(aes128_context& context, std::uint8_t* output, const 
                            std::uint64_t length);
 void cbc_decrypt_bitsliced(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                            std::uint64_t length);
+
+#if KESTRELBOX_X86_64 || KESTRELBOX_ARM64
+// Vector permute: the S-box in GF(16) arithmetic through 16-entry table
+// lookups held in registers (SSSE3's PSHUFB, NEON's TBL), one block at a
+// time when encrypting, two interleaved when decrypting.
+void aes128_expand_key_vperm(aes128_context& context, const std::uint8_t* key);
+void cbc_encrypt_vperm(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
+                       std::uint64_t length);
+void cbc_decrypt_vperm(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
+                       std::uint64_t length);
+#endif
 
 #if KESTRELBOX_X86_64
 // AES-NI: key schedule with AESKEYGENASSIST, serial encryption, and

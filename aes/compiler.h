@@ -38,6 +38,7 @@
 // MSVC has no asm statement to hide a value from the optimiser: the fold it
 // would stop only costs speed.
 #define KESTRELBOX_OPAQUE_XMM(value) ((void)0)
+#define KESTRELBOX_OPAQUE_NEON(value) ((void)0)
 #else
 #define KESTRELBOX_TARGET(features) __attribute__((target(features)))
 #define KESTRELBOX_NOINLINE __attribute__((noinline))
@@ -46,9 +47,22 @@
 // An empty asm statement told that it reads the memory: the compiler must
 // assume the stores before it are used.
 #define KESTRELBOX_KEEP_STORES(pointer) __asm__ __volatile__("" : : "r"(pointer) : "memory")
-// An empty asm statement that may have changed an XMM value, which the
-// compiler can then no longer fold into the expressions around it.
+// An empty asm statement that may have changed an XMM (or NEON) value,
+// which the compiler can then no longer fold into the expressions around it.
+// MemorySanitizer reports every secret operand of an asm statement, and the
+// statement only orders arithmetic, so its builds go without it.
+#if defined(__has_feature)
+#if __has_feature(memory_sanitizer)
+#define KESTRELBOX_NO_OPAQUE 1
+#endif
+#endif
+#if defined(KESTRELBOX_NO_OPAQUE)
+#define KESTRELBOX_OPAQUE_XMM(value) ((void)0)
+#define KESTRELBOX_OPAQUE_NEON(value) ((void)0)
+#else
 #define KESTRELBOX_OPAQUE_XMM(value) __asm__("" : "+x"(value))
+#define KESTRELBOX_OPAQUE_NEON(value) __asm__("" : "+w"(value))
+#endif
 #endif
 
 // Nothing of a key or a block stays in a vector register once a hardware

@@ -7,6 +7,7 @@
 #if KESTRELBOX_X86_64
 #include <cstdint>
 
+bool cpu_has_ssse3();
 bool cpu_has_aesni();
 bool cpu_has_vaes256();  // VAES with AVX2
 bool cpu_has_vaes512();  // VAES with AVX-512F
@@ -24,6 +25,7 @@ struct x86_cpu_report {
 };
 
 struct x86_cpu_features {
+    bool ssse3;
     bool aesni;
     bool vaes256;
     bool vaes512;

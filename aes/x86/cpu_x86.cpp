@@ -42,8 +42,8 @@ std::uint64_t os_saved_state() {
 }
 
 // The feature bits (Intel SDM volume 2A, CPUID): leaf 1 ECX, leaf 7 EBX and ECX.
-constexpr std::uint32_t leaf1_sse4_1 = 1u << 19, leaf1_aes = 1u << 25, leaf1_osxsave = 1u << 27,
-                        leaf1_avx = 1u << 28;
+constexpr std::uint32_t leaf1_ssse3 = 1u << 9, leaf1_sse4_1 = 1u << 19, leaf1_aes = 1u << 25,
+                        leaf1_osxsave = 1u << 27, leaf1_avx = 1u << 28;
 constexpr std::uint32_t leaf7_avx2 = 1u << 5, leaf7_avx512f = 1u << 16, leaf7_vaes = 1u << 9;
 
 x86_cpu_report read_report() {
@@ -72,17 +72,19 @@ const x86_cpu_features& features() {
 
 x86_cpu_features x86_features_of(const x86_cpu_report& report) {
     const std::uint32_t c = report.highest_leaf >= 1 ? report.leaf1_c : 0;
+    const bool ssse3 = (c & leaf1_ssse3) != 0;
     const bool aesni = (c & leaf1_aes) && (c & leaf1_sse4_1);
     if (!aesni || !(c & leaf1_osxsave) || !(c & leaf1_avx) || report.highest_leaf < 7) {
-        return {aesni, false, false};
+        return {ssse3, aesni, false, false};
     }
     const bool ymm = (report.xcr0 & 0x06) == 0x06;  // SSE and AVX state
     const bool zmm = (report.xcr0 & 0xe6) == 0xe6;  // and the AVX-512 opmask and upper registers
     const bool vaes = report.leaf7_c & leaf7_vaes;
-    return {aesni, vaes && ymm && (report.leaf7_b & leaf7_avx2),
+    return {ssse3, aesni, vaes && ymm && (report.leaf7_b & leaf7_avx2),
             vaes && zmm && (report.leaf7_b & leaf7_avx512f)};
 }
 
+bool cpu_has_ssse3() { return features().ssse3; }
 bool cpu_has_aesni() { return features().aesni; }
 bool cpu_has_vaes256() { return features().vaes256; }
 bool cpu_has_vaes512() { return features().vaes512; }

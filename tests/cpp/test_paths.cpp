@@ -204,9 +204,9 @@ TEST(Paths, BuildHoldsItsProcessorsPaths) {
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     std::vector<std::string> expected = {"portable", "bitsliced"};
     if (processor == "x86_64" || processor == "amd64") {
-        expected.insert(expected.end(), {"aesni", "vaes256", "vaes512"});
+        expected.insert(expected.end(), {"vperm", "aesni", "vaes256", "vaes512"});
     } else if (processor == "aarch64" || processor == "arm64") {
-        expected.push_back("armv8");
+        expected.insert(expected.end(), {"vperm", "armv8"});
     }
     std::vector<std::string> held;
     for (std::size_t i = 0; i < cbc_path_count; ++i) {
@@ -246,31 +246,35 @@ struct cpu_case {
     x86_cpu_features expected;
 };
 
-// Leaf 1 ECX: SSE4.1, AES, OSXSAVE, AVX; leaf 7 EBX: AVX2, AVX-512F; ECX: VAES.
-constexpr std::uint32_t sse4_1 = 1u << 19, aes = 1u << 25, osxsave = 1u << 27, avx = 1u << 28;
-constexpr std::uint32_t leaf1 = sse4_1 | aes | osxsave | avx;
-constexpr std::uint32_t avx2 = 1u << 5, avx512f = 1u << 16, leaf7_b = avx2 | avx512f, vaes = 1u << 9;
+// Leaf 1 ECX: SSSE3, SSE4.1, AES, OSXSAVE, AVX; leaf 7 EBX: AVX2, AVX-512F; ECX: VAES.
+constexpr std::uint32_t ssse3 = 1u << 9, sse4_1 = 1u << 19, aes = 1u << 25, osxsave = 1u << 27,
+                        avx = 1u << 28;
+constexpr std::uint32_t leaf1 = ssse3 | sse4_1 | aes | osxsave | avx;
+constexpr std::uint32_t avx2 = 1u << 5, avx512f = 1u << 16, leaf7_b = avx2 | avx512f;
+constexpr std::uint32_t vaes = 1u << 9;
 
 TEST(Paths, ChosenOnlyWhereTheProcessorAndTheOperatingSystemAllow) {
     const cpu_case cases[] = {
-        {"every feature, every state saved", {13, leaf1, leaf7_b, vaes, 0xe7}, {true, true, true}},
-        {"ZMM state not saved", {13, leaf1, leaf7_b, vaes, 0x07}, {true, true, false}},
-        {"opmask state not saved", {13, leaf1, leaf7_b, vaes, 0xc7}, {true, true, false}},
-        {"upper ZMM16-31 not saved", {13, leaf1, leaf7_b, vaes, 0x67}, {true, true, false}},
-        {"YMM state not saved", {13, leaf1, leaf7_b, vaes, 0xe3}, {true, false, false}},
-        {"only x87 and SSE saved", {13, leaf1, leaf7_b, vaes, 0x03}, {true, false, false}},
-        {"XSAVE not enabled", {13, leaf1 & ~osxsave, leaf7_b, vaes, 0xe7}, {true, false, false}},
-        {"no AVX", {13, leaf1 & ~avx, leaf7_b, vaes, 0xe7}, {true, false, false}},
-        {"no VAES", {13, leaf1, leaf7_b, 0, 0xe7}, {true, false, false}},
-        {"no AVX2", {13, leaf1, avx512f, vaes, 0xe7}, {true, false, true}},
-        {"no AVX-512F", {13, leaf1, avx2, vaes, 0xe7}, {true, true, false}},
-        {"leaf 7 beyond the highest leaf", {6, leaf1, leaf7_b, vaes, 0xe7}, {true, false, false}},
-        {"no AES-NI", {13, leaf1 & ~aes, leaf7_b, vaes, 0xe7}, {false, false, false}},
-        {"no SSE4.1", {13, leaf1 & ~sse4_1, leaf7_b, vaes, 0xe7}, {false, false, false}},
-        {"no leaf 1", {0, leaf1, leaf7_b, vaes, 0xe7}, {false, false, false}},
+        {"everything, all saved", {13, leaf1, leaf7_b, vaes, 0xe7}, {true, true, true, true}},
+        {"ZMM state not saved", {13, leaf1, leaf7_b, vaes, 0x07}, {true, true, true, false}},
+        {"opmask state not saved", {13, leaf1, leaf7_b, vaes, 0xc7}, {true, true, true, false}},
+        {"upper ZMM16-31 not saved", {13, leaf1, leaf7_b, vaes, 0x67}, {true, true, true, false}},
+        {"YMM state not saved", {13, leaf1, leaf7_b, vaes, 0xe3}, {true, true, false, false}},
+        {"only x87 and SSE saved", {13, leaf1, leaf7_b, vaes, 0x03}, {true, true, false, false}},
+        {"no XSAVE", {13, leaf1 & ~osxsave, leaf7_b, vaes, 0xe7}, {true, true, false, false}},
+        {"no AVX", {13, leaf1 & ~avx, leaf7_b, vaes, 0xe7}, {true, true, false, false}},
+        {"no VAES", {13, leaf1, leaf7_b, 0, 0xe7}, {true, true, false, false}},
+        {"no AVX2", {13, leaf1, avx512f, vaes, 0xe7}, {true, true, false, true}},
+        {"no AVX-512F", {13, leaf1, avx2, vaes, 0xe7}, {true, true, true, false}},
+        {"leaf 7 past the highest", {6, leaf1, leaf7_b, vaes, 0xe7}, {true, true, false, false}},
+        {"no AES-NI", {13, leaf1 & ~aes, leaf7_b, vaes, 0xe7}, {true, false, false, false}},
+        {"no SSE4.1", {13, leaf1 & ~sse4_1, leaf7_b, vaes, 0xe7}, {true, false, false, false}},
+        {"no SSSE3", {13, leaf1 & ~ssse3, leaf7_b, vaes, 0xe7}, {false, true, true, true}},
+        {"no leaf 1", {0, leaf1, leaf7_b, vaes, 0xe7}, {false, false, false, false}},
     };
     for (const cpu_case& c : cases) {
         const x86_cpu_features chosen = x86_features_of(c.report);
+        EXPECT_EQ(chosen.ssse3, c.expected.ssse3) << c.what;
         EXPECT_EQ(chosen.aesni, c.expected.aesni) << c.what;
         EXPECT_EQ(chosen.vaes256, c.expected.vaes256) << c.what;
         EXPECT_EQ(chosen.vaes512, c.expected.vaes512) << c.what;

@@ -111,11 +111,16 @@ def sync_tree() -> None:
 def run_target(target: str, log: Path) -> tuple[str, str]:
     """Runs `make target` in the scratch copy: ("passed" | "failed" |
     "broken" | "hung", the line that says why)."""
-    environment = {k: v for k, v in os.environ.items() if k not in ("MAKEFLAGS", "MFLAGS", "MAKELEVEL")}
+    outer_make = ("MAKEFLAGS", "MFLAGS", "MAKELEVEL")
+    environment = {k: v for k, v in os.environ.items() if k not in outer_make}
     command = ["make", "-C", str(TREE), *target.split(), f"JOBS={os.environ.get('JOBS', '2')}"]
     with log.open("w") as output:
         process = subprocess.Popen(
-            command, stdout=output, stderr=subprocess.STDOUT, env=environment, start_new_session=True
+            command,
+            stdout=output,
+            stderr=subprocess.STDOUT,
+            env=environment,
+            start_new_session=True,
         )
         try:
             status = process.wait(timeout=TIMEOUT)
@@ -171,7 +176,7 @@ def main() -> int:
             started = time.monotonic()
             original = apply(mutant)
             if original is None:
-                print(f"STALE    {mutant.name}: its text is no longer in {mutant.file} exactly once")
+                print(f"STALE    {mutant.name}: its text is not in {mutant.file} exactly once")
                 failures.append(mutant.name)
                 continue
             log = LOGS / f"{mutant.name}.log"
@@ -184,12 +189,15 @@ def main() -> int:
                 print(f"caught   {mutant.name} by make {target} ({seconds:.0f} s): {why}")
             else:
                 label = "SURVIVED" if outcome == "passed" else "BROKEN  "
-                detail = f"make {target} passed" if outcome == "passed" else f"does not build: {why}"
+                detail = f"make {target} passed"
+                if outcome == "broken":
+                    detail = f"does not build: {why}"
                 print(f"{label} {mutant.name} ({mutant.what}): {detail}; see {log}")
                 failures.append(mutant.name)
     minutes = (time.monotonic() - began) / 60
     if failures:
-        print(f"mutants: {len(failures)} of {len(mutants)} not caught: {' '.join(failures)} ({minutes:.1f} min)")
+        names = " ".join(failures)
+        print(f"mutants: {len(failures)} of {len(mutants)} not caught: {names} ({minutes:.1f} min)")
         return 1
     print(f"mutants: all {len(mutants)} caught ({minutes:.1f} min)")
     return 0

@@ -1,0 +1,94 @@
+"""A pytest plugin that runs every example of the Markdown pages it is given
+(`make docs` passes README.md and docs/).
+
+- `pycon` blocks are doctests. The blocks of one page run in order, sharing
+  their names, as one test.
+- `sh`, `js` and `java` blocks are whole programs. Each runs in a directory
+  of its own and must print exactly what the `text` block right after it
+  holds.
+- Commands for the reader to type are `console` blocks: shown, not run."""
+
+import doctest
+import io
+import re
+import subprocess
+import tempfile
+from collections.abc import Iterator
+from pathlib import Path
+from typing import Any
+
+import pytest
+
+PROGRAMS = {"sh": (["bash", "-eu"], ".sh"), "js": (["node"], ".js"), "java": (["java"], ".java")}
+# A fence at the start of a line, its language, its body, and the `text`
+# block that follows it after one blank line, if there is one.
+BLOCK = re.compile(
+    r"^```(?P<language>\w+)\n(?P<code>.*?)^```\n(?:\n```text\n(?P<output>.*?)^```\n)?",
+    re.MULTILINE | re.DOTALL,
+)
+
+
+def pytest_collect_file(file_path: Path, parent: pytest.Collector) -> pytest.Collector | None:
+    if file_path.suffix == ".md":
+        return MarkdownPage.from_parent(parent, path=file_path)
+    return None
+
+
+class MarkdownPage(pytest.File):
+    def collect(self) -> Iterator[pytest.Item]:
+        text = self.path.read_text(encoding="utf-8")
+        sessions = []
+        for block in BLOCK.finditer(text):
+            line = text.count("\n", 0, block.start()) + 2
+            if block["language"] == "pycon":
+                sessions.append((line, block["code"]))
+            elif block["language"] in PROGRAMS:
+                yield Program.from_parent(
+                    self, name=f"{block['language']}-line-{line}", block=block.groupdict()
+                )
+        if sessions:
+            yield Session.from_parent(self, name="pycon", blocks=sessions)
+
+
+class Session(pytest.Item):
+    def __init__(self, *, blocks: list[tuple[int, str]], **kwargs: Any) -> None:
+        super().__init__(**kwargs)
+        self.blocks = blocks
+
+    def runtest(self) -> None:
+        report = io.StringIO()
+        runner = doctest.DocTestRunner(verbose=False, optionflags=doctest.ELLIPSIS)
+        names: dict[str, Any] = {"__name__": "__doc_examples__"}
+        for line, code in self.blocks:
+            test = doctest.DocTestParser().get_doctest(code, names, self.name, str(self.path), line - 1)
+            runner.run(test, out=report.write, clear_globs=False)
+            names = test.globs  # a DocTest works on a copy of the names it is given
+        if runner.failures:
+            pytest.fail(report.getvalue(), pytrace=False)
+
+    def reportinfo(self) -> tuple[Path, int | None, str]:
+        return self.path, None, "pycon blocks"
+
+
+class Program(pytest.Item):
+    def __init__(self, *, block: dict[str, str], **kwargs: Any) -> None:
+        super().__init__(**kwargs)
+        self.language, self.code, self.output = block["language"], block["code"], block["output"]
+
+    def runtest(self) -> None:
+        if self.output is None:
+            pytest.fail("no ```text block after the example says what it prints", pytrace=False)
+        command, suffix = PROGRAMS[self.language]
+        with tempfile.TemporaryDirectory() as directory:
+            program = Path(directory) / f"example{suffix}"
+            program.write_text(self.code, encoding="utf-8")
+            run = subprocess.run(
+                [*command, program.name], cwd=directory, capture_output=True, text=True, timeout=120
+            )
+        if run.returncode != 0:
+            pytest.fail(f"exit status {run.returncode}\n{run.stderr}", pytrace=False)
+        if run.stdout != self.output:
+            pytest.fail(f"printed:\n{run.stdout}\ninstead of:\n{self.output}", pytrace=False)
+
+    def reportinfo(self) -> tuple[Path, int | None, str]:
+        return self.path, None, self.name

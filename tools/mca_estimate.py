@@ -1,0 +1,78 @@
+#!/usr/bin/env python3
+"""Estimates, for ARM64 processors these machines cannot time, the cycles a
+byte of CBC encryption on the vector-permute and the bitsliced paths: each
+path's encryption file is compiled by Debian's aarch64 cross compiler at the
+release flags, its per-block loop (the outermost loop of the function,
+from its label to the branch back) is cut out, and llvm-mca runs it as a
+loop on Cortex-A53 and Cortex-A72 models; CBC's chain from one block to the
+next is a register dependency, so the serial latency is counted.
+
+The bitsliced path calls its S-box circuit in another file; for a loop
+without calls, which llvm-mca needs, both files are compiled as one with
+inlining and loop peeling unlimited.
+
+    python3.12 tools/mca_estimate.py    (needs g++-aarch64-linux-gnu, llvm)
+"""
+
+import pathlib
+import re
+import subprocess
+import tempfile
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+FLAGS = ["-std=c++17", "-O3", "-DNDEBUG", f"-I{ROOT}"]
+UNLIMITED = [f"--param={p}=100000" for p in (
+    "max-inline-insns-single", "max-inline-insns-auto", "inline-unit-growth",
+    "large-function-growth", "max-completely-peeled-insns")] + ["--param=max-completely-peel-times=64"]
+PATHS = {
+    "vperm": (["aes/vperm/cbc_encrypt_vperm.cpp"], []),
+    "bitsliced": (["aes/bitsliced/sub_bytes_bitsliced.cpp", "aes/bitsliced/cbc_encrypt_bitsliced.cpp"],
+                  UNLIMITED),
+}
+CPUS = ["cortex-a53", "cortex-a72"]
+ITERATIONS = 100
+
+
+def block_loop(assembly, function):
+    """The instructions of the outermost loop of `function`."""
+    lines = assembly.splitlines()
+    start = next(i for i, line in enumerate(lines) if line.startswith(function + ":"))
+    end = next(i for i in range(start, len(lines)) if lines[i].strip().startswith(".size"))
+    labels = {m.group(1): i for i in range(start, end) if (m := re.match(r"^(\.L\w+):", lines[i]))}
+    loops = []
+    for i in range(start, end):
+        m = re.match(r"^\s+(b\.\w+|bne|beq|cbnz|cbz|b)\s+(?:\w+,\s*)?(\.L\w+)$", lines[i])
+        if m and m.group(2) in labels and labels[m.group(2)] < i:
+            loops.append((i - labels[m.group(2)], labels[m.group(2)], i))
+    _, first, last = max(loops)
+    body = [line for line in lines[first + 1:last + 1] if not line.lstrip().startswith((".", "//", "#"))]
+    assert not any(re.match(r"^\s+bl\s", line) for line in body), "a call in the loop"
+    return "\n".join(body) + "\n"
+
+
+def main():
+    results = {}
+    with tempfile.TemporaryDirectory() as tmp:
+        for name, (sources, extra) in PATHS.items():
+            unit = pathlib.Path(tmp, f"{name}.cpp")
+            unit.write_text("".join(f'#include "{s}"\n' for s in sources))
+            assembly = subprocess.run(["aarch64-linux-gnu-g++", *FLAGS, *extra, "-S", "-o", "-", str(unit)],
+                                      check=True, capture_output=True, text=True).stdout
+            loop = pathlib.Path(tmp, f"{name}.s")
+            loop.write_text(block_loop(assembly, f"_Z{len('cbc_encrypt_' + name)}cbc_encrypt_{name}"
+                                                 "R14aes128_contextPhPKhm"))
+            for cpu in CPUS:
+                report = subprocess.run(["llvm-mca", "-mtriple=aarch64-linux-gnu", f"-mcpu={cpu}",
+                                         f"-iterations={ITERATIONS}", str(loop)],
+                                        check=True, capture_output=True, text=True).stdout
+                cycles = int(re.search(r"Total Cycles:\s+(\d+)", report).group(1))
+                results[name, cpu] = cycles / ITERATIONS
+    print("| path | " + " | ".join(f"{cpu} cycles/block | {cpu} cycles/byte" for cpu in CPUS) + " |")
+    print("|---|" + "---:|" * 2 * len(CPUS))
+    for name in PATHS:
+        print(f"| {name} | " + " | ".join(f"{results[name, cpu]:.0f} | {results[name, cpu] / 16:.1f}"
+                                          for cpu in CPUS) + " |")
+
+
+if __name__ == "__main__":
+    main()
