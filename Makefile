@@ -21,7 +21,7 @@ SID_PYTHONS := 3.14 3.15
 runner_of = $(if $(filter $(1),$(SID_PYTHONS)),tools/sid-root)
 interpreter_of = $(if $(filter $(1),$(SID_PYTHONS)),python$(1),$(call python_of,$(1)))
 
-.PHONY: demo test wheels sdist-test ct test-cpp test-arm64 test-s390x test-wheels-arm64 test-python test-python-3.13 $(addprefix test-python-,$(SID_PYTHONS)) typecheck bench sanitize fuzz install clean
+.PHONY: demo test wheels sdist-test ct test-cpp test-arm64 test-s390x test-wheels-arm64 test-python test-python-3.13 $(addprefix test-python-,$(SID_PYTHONS)) typecheck bench sanitize races fuzz install clean
 .PHONY: test-windows check-macos check-cibuildwheel zig-venv docs check-workflows release-venv mutants
 
 $(PY):
@@ -215,16 +215,19 @@ check-workflows: release-venv
 	$(RELEASE_VENV)/bin/check-jsonschema --builtin-schema vendor.github-workflows .github/workflows/*.yml
 	$(RELEASE_VENV)/bin/check-jsonschema --builtin-schema vendor.readthedocs .readthedocs.yaml
 
-# The C++ tests under AddressSanitizer and UndefinedBehaviorSanitizer, then
-# the codec called from several threads at once under ThreadSanitizer; any
-# report fails the run.
+# The C++ tests under AddressSanitizer and UndefinedBehaviorSanitizer, and
+# the race check; any report fails the run.
 SANITIZE := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
-sanitize:
+sanitize: races
 	$(NEED) sanitize
 	cmake -S . -B build/sanitize $(RELEASE) -DCMAKE_CXX_FLAGS="-g $(SANITIZE)"
 	cmake --build build/sanitize -j $(JOBS) --target kestrelbox_tests
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --test-dir build/sanitize --output-on-failure -j $(JOBS)
+
+# The codec called from several threads at once under ThreadSanitizer.
+races:
+	$(NEED) sanitize
 	cmake -S . -B build/tsan $(RELEASE) -DCMAKE_CXX_FLAGS="-g -fsanitize=thread"
 	cmake --build build/tsan -j $(JOBS) --target kestrelbox_tests
 	TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/cpp/kestrelbox_tests --gtest_filter='CodecThreads.*'

@@ -32,8 +32,9 @@ LOGS = WORK / "logs"
 TIMEOUT = 600  # seconds a target may take before it counts as hung
 
 # Lines that say why a target failed, first match shown: a GoogleTest or
-# pytest failure, the constant-time check's verdict, make's own error.
-FAILURE = re.compile(r"^\[  FAILED  \] |^FAILED |^ERROR |: FAILED|^ct: .*cannot fail|^make.*Error ")
+# pytest failure, the constant-time check's verdict, a ThreadSanitizer report,
+# make's own error.
+FAILURE = re.compile(r"^\[  FAILED  \] |^FAILED |^ERROR |: FAILED|^ct: .*cannot fail|^WARNING: ThreadSanitizer: |^make.*Error ")
 BROKEN = re.compile(r"^\S+:\d+:\d+: (fatal )?error: |undefined reference to ")
 
 
