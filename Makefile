@@ -22,7 +22,7 @@ runner_of = $(if $(filter $(1),$(SID_PYTHONS)),tools/sid-root)
 interpreter_of = $(if $(filter $(1),$(SID_PYTHONS)),python$(1),$(call python_of,$(1)))
 
 .PHONY: demo test wheels sdist-test ct test-cpp test-arm64 test-s390x test-wheels-arm64 test-python test-python-3.13 $(addprefix test-python-,$(SID_PYTHONS)) typecheck bench sanitize races fuzz install clean
-.PHONY: test-windows check-macos check-cibuildwheel zig-venv docs check-workflows release-venv mutants
+.PHONY: test-windows check-macos check-cibuildwheel zig-venv docs check-workflows release-venv mutants test-mutants
 
 $(PY):
 	$(PYTHON) -m venv $(VENV)
@@ -72,9 +72,17 @@ test-s390x:
 	qemu-s390x -L /usr/s390x-linux-gnu build/s390x/tests/cpp/kestrelbox_tests --gtest_filter='Paths.*' \
 		| grep -E '^(engine path|chosen)'
 
+# The module is built where it was last built (build/python/<wheel tag>), so
+# a change costs its recompile, with the build requirements installed in the
+# venv once, and with pybind11's check that every reference count changes
+# under the interpreter lock, which the release build leaves out (the wheels
+# and the sdist are tested as they ship).
+BUILD_REQUIRES = $$($(PY) -c 'import tomllib; print(*tomllib.load(open("pyproject.toml", "rb"))["build-system"]["requires"])')
 test-python: $(PY)
 	$(NEED) test
-	$(PY) -m pip install --quiet '.[test]'
+	$(PY) -m pip install --quiet $(BUILD_REQUIRES)
+	$(PY) -m pip install --quiet --no-build-isolation -C build-dir=build/python/{wheel_tag} \
+		-C cmake.define.CMAKE_CXX_FLAGS=-DPYBIND11_ASSERT_GIL_HELD_INCREF_DECREF '.[test]'
 	$(PY) -m pytest
 
 test-python-3.13:
@@ -266,11 +274,15 @@ ct:
 
 # The mutation suite: each fault in tests/mutants/mutants, put on its own
 # into a scratch copy of the tree (build/mutants/tree, whose builds are kept
-# from run to run), must make its target fail; the suite fails, naming the
-# mutant, when the target passes or the fault's text is no longer in its
-# file.
-mutants:
+# from run to run), must make a test its entry names fail; the suite fails,
+# naming the mutant and the reason, on anything else (tests/mutants/run.py).
+mutants: test-mutants
 	JOBS=$(JOBS) $(PYTHON) tests/mutants/run.py
+
+# The mutation runner's own verdicts on sample logs (tests/mutants/verdicts).
+test-mutants: $(PY)
+	$(PY) -m pip install --quiet pytest
+	$(PY) -m pytest -q -p no:cacheprovider tests/mutants
 
 # Not part of `make test`: the Python comparison in the plain loop with its
 # table and plot, then the engine micro-benchmark (Google Benchmark).

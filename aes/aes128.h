@@ -5,6 +5,10 @@
 
 #include <cstdint>
 
+#include "compiler.h"
+
+KESTRELBOX_LOCAL_BEGIN
+
 struct aes128_context {
     std::uint8_t round_keys[176];  // round key r is bytes 16r .. 16r+15
     std::uint8_t chain_block[16];  // the IV, then the last ciphertext block
@@ -34,3 +38,5 @@ void cbc_encrypt(aes128_context& context, std::uint8_t* output, const std::uint8
                  std::uint64_t length);
 void cbc_decrypt(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                  std::uint64_t length);
+
+KESTRELBOX_LOCAL_END

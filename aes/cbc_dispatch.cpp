@@ -54,23 +54,24 @@ bool cbc_path_agrees_with_portable(const cbc_path& path) {
            std::memcmp(reference.chain_block, context.chain_block, 16) == 0;
 }
 
-const cbc_path& cbc_fastest_path() {
-    // The fastest hardware path the processor has, unless it gives other
-    // bytes than the portable path: a path that was never run on such a
-    // processor must not give a wrong answer silently. Below them the
-    // vector-permute path (SSSE3 or NEON), faster than the bitsliced one in
-    // both directions; below that the bitsliced path, plain C++ that the
-    // test suite runs on every target, the only one on big-endian and other
-    // processors. The portable path's lookups leak the key, so it is never
-    // chosen.
-    static const cbc_path& chosen = []() -> const cbc_path& {
-        for (std::size_t i = cbc_path_count - 1; i > 1; --i) {
-            if (cbc_paths[i].available() && cbc_path_agrees_with_portable(cbc_paths[i])) {
-                return cbc_paths[i];
-            }
+// The fastest hardware path the processor has, unless it gives other bytes
+// than the portable path: a path that was never run on such a processor must
+// not give a wrong answer silently. Below them the vector-permute path (SSSE3
+// or NEON), faster than the bitsliced one in both directions; below that the
+// bitsliced path, plain C++ that the test suite runs on every target, the
+// only one on big-endian and other processors. The portable path's lookups
+// leak the key, so it is never chosen.
+const cbc_path& cbc_choose_path(const cbc_path* paths, std::size_t count) {
+    for (std::size_t i = count - 1; i > 1; --i) {
+        if (paths[i].available() && cbc_path_agrees_with_portable(paths[i])) {
+            return paths[i];
         }
-        return cbc_paths[1];
-    }();
+    }
+    return paths[1];
+}
+
+const cbc_path& cbc_fastest_path() {
+    static const cbc_path& chosen = cbc_choose_path(cbc_paths, cbc_path_count);
     return chosen;
 }
 

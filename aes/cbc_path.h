@@ -25,6 +25,8 @@
 #include "aes128.h"
 #include "compiler.h"
 
+KESTRELBOX_LOCAL_BEGIN
+
 struct cbc_path {
     const char* name;
     bool (*available)();
@@ -40,8 +42,11 @@ struct cbc_path {
 extern const cbc_path cbc_paths[];
 extern const std::size_t cbc_path_count;
 
-// The last available entry of cbc_paths that agrees with the portable path,
-// else the bitsliced one, found on first use and kept.
+// The last available entry of `paths` (laid out as cbc_paths) that agrees
+// with the portable path, else the bitsliced one.
+const cbc_path& cbc_choose_path(const cbc_path* paths, std::size_t count);
+
+// cbc_choose_path over cbc_paths, found on first use and kept.
 const cbc_path& cbc_fastest_path();
 
 // Whether `path` gives the portable path's key schedule, ciphertext,
@@ -98,3 +103,5 @@ void cbc_encrypt_armv8(aes128_context& context, std::uint8_t* output, const std:
 void cbc_decrypt_armv8(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                        std::uint64_t length);
 #endif
+
+KESTRELBOX_LOCAL_END

@@ -25,6 +25,19 @@
 #define KESTRELBOX_ARM64 0
 #endif
 
+// The project's own declarations, between these two, are hidden: a call to
+// a function of ours that has no definition is a link error of the
+// extension, not an ImportError when it is loaded. (-z defs would refuse
+// the interpreter's symbols too, which an extension leaves to the process
+// that loads it.) A Windows DLL has every symbol resolved when it is linked.
+#if defined(_WIN32)
+#define KESTRELBOX_LOCAL_BEGIN
+#define KESTRELBOX_LOCAL_END
+#else
+#define KESTRELBOX_LOCAL_BEGIN _Pragma("GCC visibility push(hidden)")
+#define KESTRELBOX_LOCAL_END _Pragma("GCC visibility pop")
+#endif
+
 #if KESTRELBOX_MSVC
 #include <intrin.h>
 // MSVC compiles any intrinsic in any function, so a path needs no attribute.

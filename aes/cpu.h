@@ -2,10 +2,13 @@
 // system's support for the registers involved.
 #pragma once
 
+#include <cstdint>
+
 #include "compiler.h"
 
+KESTRELBOX_LOCAL_BEGIN
+
 #if KESTRELBOX_X86_64
-#include <cstdint>
 
 bool cpu_has_ssse3();
 bool cpu_has_aesni();
@@ -40,3 +43,5 @@ x86_cpu_features x86_features_of(const x86_cpu_report& report);
 #if KESTRELBOX_ARM64
 bool cpu_has_armv8_aes();  // the ARMv8 Crypto Extensions' AES instructions
 #endif
+
+KESTRELBOX_LOCAL_END

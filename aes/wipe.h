@@ -4,6 +4,10 @@
 
 #include <cstddef>
 
+#include "compiler.h"
+
+KESTRELBOX_LOCAL_BEGIN
+
 void wipe(void* memory, std::size_t size);
 
 // How much wipe_stack clears below its caller's frame: twice the engine's
@@ -16,3 +20,5 @@ constexpr std::size_t engine_stack_bytes = 2048;
 // so that nothing the compiler spilled there (round keys, blocks) outlives
 // the call. The codec calls it after the engine has run, on every return.
 void wipe_stack();
+
+KESTRELBOX_LOCAL_END

@@ -10,6 +10,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "../aes/compiler.h"
+
+KESTRELBOX_LOCAL_BEGIN
+
 // Where the codec writes its result. It asks once, for exactly the size of
 // the result, as soon as it knows it and only when the call will succeed,
 // then writes every byte of it. `allocate` may throw (out of memory); the
@@ -43,3 +47,5 @@ std::int32_t encode_message(const std::uint8_t* data, std::int32_t length, byte_
                             const std::uint8_t* key, const std::uint8_t* iv);
 std::int32_t decode_message(const std::uint8_t* data, std::int32_t length, byte_string& output,
                             const std::uint8_t* key, const std::uint8_t* iv);
+
+KESTRELBOX_LOCAL_END

@@ -18,9 +18,13 @@
 #include "../compiler.h"
 #include "../wipe.h"
 
+KESTRELBOX_LOCAL_BEGIN
+
 // SubBytes and InvSubBytes on all 64 bytes at once (the S-box circuits).
 void aes128_sub_bytes_bitsliced(std::uint64_t q[8]);
 void aes128_inv_sub_bytes_bitsliced(std::uint64_t q[8]);
+
+KESTRELBOX_LOCAL_END
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <random>
 #include <stdexcept>
@@ -82,6 +83,23 @@ TEST_P(EncoderPadding, AppendsTheRuleAndEncryptsWithCbc) {
 
 INSTANTIATE_TEST_SUITE_P(Lengths, EncoderPadding,
                          ::testing::Values(1, 2, 15, 16, 17, 31, 32, 33, 100, 1024));
+
+// The result's size at the longest messages, whose padded size no longer
+// fits the codec's signed 32 bits: asked for whole, before any message byte
+// is read (the sink refuses, so none is).
+TEST(Encoder, AsksForTheWholeResultAtTheLongestMessages) {
+    struct refused {};
+    for (const std::int32_t length : {INT32_MAX, INT32_MAX - 15, INT32_MAX - 16}) {
+        std::size_t asked = 0;
+        auto refuse = [](void* owner, std::size_t size) -> std::uint8_t* {
+            *static_cast<std::size_t*>(owner) = size;
+            throw refused();
+        };
+        const std::uint8_t unread = 0;
+        EXPECT_THROW(encode_message(&unread, length, output_sink{refuse, &asked}, key, iv), refused);
+        EXPECT_EQ(asked, (static_cast<std::size_t>(length) / 16 + 1) * 16) << length;
+    }
+}
 
 TEST(Decoder, RoundTripsEveryShortLength) {
     for (std::size_t length = 1; length <= 48; ++length) {

@@ -234,6 +234,31 @@ TEST(Paths, FastestAvailableIsChosen) {
     EXPECT_STREQ(cbc_paths[0].name, "portable");
 }
 
+// A path is chosen only where it is available and gives the portable
+// path's bytes: a path whose processor lacks it, or one that is wrong on
+// it, is passed over for the next below.
+void encrypt_wrongly(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
+                     std::uint64_t length) {
+    cbc_encrypt_portable(context, output, input, length);
+    output[length - 1] ^= 1;
+}
+bool never() { return false; }
+bool always() { return true; }
+
+TEST(Paths, ChosenOnlyWhereAvailableAndRight) {
+    const cbc_path& portable = cbc_paths[0];
+    const cbc_path& bitsliced = cbc_paths[1];
+    const cbc_path wrong = {"wrong", always, portable.expand_key, encrypt_wrongly, portable.decrypt};
+    const cbc_path absent = {"absent", never, portable.expand_key, portable.encrypt, portable.decrypt};
+    const cbc_path right = {"right", always, portable.expand_key, portable.encrypt, portable.decrypt};
+    const cbc_path below_wrong[] = {portable, bitsliced, right, wrong};
+    const cbc_path below_absent[] = {portable, bitsliced, right, absent};
+    const cbc_path none_right[] = {portable, bitsliced, absent, wrong};
+    EXPECT_STREQ(cbc_choose_path(below_wrong, 4).name, "right");
+    EXPECT_STREQ(cbc_choose_path(below_absent, 4).name, "right");
+    EXPECT_STREQ(cbc_choose_path(none_right, 4).name, "bitsliced");
+}
+
 #if KESTRELBOX_X86_64
 // The choice from what CPUID and XGETBV say, on processors and operating
 // systems that differ from this one: a path is chosen only where the

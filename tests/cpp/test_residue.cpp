@@ -243,11 +243,21 @@ bool holds(const std::uint8_t* memory, std::size_t size, const std::vector<std::
 // own basis).
 enum class in_registers { nothing, keys, keys_and_plaintext, anything };
 
+// Zeroes the stack where `work` will run, so that what is found there is
+// what it left, not what an earlier call did.
+__attribute__((noinline)) void clear_below() {
+    volatile std::uint8_t area[gap + depth];
+    for (auto& byte : area) {
+        byte = 0;
+    }
+}
+
 // Runs `work` far below and copies the dead stack below it out before any
 // other call can overwrite it.
 __attribute__((noinline)) void run_and_keep_stack(const std::function<void()>& work) {
     auto* bottom = reinterpret_cast<volatile std::uint8_t*>(
         reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) - gap - depth);
+    clear_below();
     run_far_below(work);
     for (std::size_t i = 0; i < depth; ++i) {
         dead_stack[i] = bottom[i];

@@ -136,8 +136,9 @@ def test_a_pipe_drained_by_a_thread_of_the_same_process_does_not_deadlock() -> N
 
 # Daemon threads still in the module when the interpreter finalizes: two
 # inside long encodes and decodes, which run without the interpreter lock,
-# two writing the diagnostic line, also without it. sys.stdout is left
-# buffered, so a process that dies at exit loses its last line.
+# or eight writing the diagnostic line, also without it, most of them
+# waiting to take the lock back at any moment. sys.stdout is left buffered,
+# so a process that dies at exit loses its last line.
 EXIT_SCRIPT = """
 import threading, time
 import kestrelbox
@@ -155,20 +156,22 @@ def diagnostics():
     while True:
         kestrelbox.aes_encode(b"", key, iv)
 
-for loop in (long_calls, long_calls, diagnostics, diagnostics):
+for loop in LOOPS:
     threading.Thread(target=loop, daemon=True).start()
 time.sleep(0.2)
 print("last line")
 """
 
 
-def test_daemon_threads_in_the_module_at_exit_never_abort_the_process() -> None:
+@pytest.mark.parametrize("loops", ["[long_calls] * 2", "[diagnostics] * 8"])
+def test_daemon_threads_in_the_module_at_exit_never_abort_the_process(loops: str) -> None:
     environment = {name: value for name, value in os.environ.items() if name != "PYTHONUNBUFFERED"}
+    script = EXIT_SCRIPT.replace("LOOPS", loops)
     # 20 runs, five at a time: each holds about 400 MB.
     for _ in range(4):
         runs = [
             subprocess.Popen(
-                [sys.executable, "-c", EXIT_SCRIPT],
+                [sys.executable, "-c", script],
                 stdout=subprocess.PIPE,
                 stderr=subprocess.PIPE,
                 text=True,

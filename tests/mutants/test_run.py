@@ -1,0 +1,32 @@
+"""The mutation runner's verdicts on the log excerpts in tests/mutants/verdicts:
+a catch only by a named test, and every other outcome told apart."""
+
+import importlib.util
+from pathlib import Path
+
+import pytest
+
+HERE = Path(__file__).parent
+spec = importlib.util.spec_from_file_location("mutants_run", HERE / "run.py")
+assert spec is not None and spec.loader is not None
+run = importlib.util.module_from_spec(spec)
+spec.loader.exec_module(run)
+
+
+def records() -> list[tuple[str, str, str, str]]:
+    found: list[tuple[str, str, str, str]] = []
+    for line in (HERE / "verdicts").read_text().splitlines():
+        if line.startswith("== "):
+            head, expected = line[3:].split(" => ")
+            status, tests = head.split(" ", 1)
+            found.append((status, tests, expected, ""))
+        elif found and not line.startswith("#"):
+            status, tests, expected, log = found[-1]
+            found[-1] = (status, tests, expected, log + line + "\n")
+    return found
+
+
+@pytest.mark.parametrize(("status", "tests", "expected", "log"), records())
+def test_verdict(status: str, tests: str, expected: str, log: str) -> None:
+    caught, why = run.verdict(None if status == "hung" else int(status), log, tests.split(","))
+    assert ("caught: " + why if caught else why).startswith(expected)
