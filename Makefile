@@ -170,7 +170,8 @@ check-macos: zig-venv
 
 # The hosted wheel builds' configuration ([tool.cibuildwheel] in
 # pyproject.toml), as far as it can be checked offline: which wheels each
-# platform builds.
+# platform builds, and that README.md and docs/installation.md name their
+# tags and oldest systems as configured.
 check-cibuildwheel: zig-venv
 	$(ZIG_VENV)/bin/python -m pip install --quiet cibuildwheel==4.3.5
 	tools/check-cibuildwheel $(ZIG_VENV)/bin/cibuildwheel
