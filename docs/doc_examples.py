@@ -6,13 +6,19 @@
 - `sh`, `js` and `java` blocks are whole programs. Each runs in a directory
   of its own and must print exactly what the `text` block right after it
   holds.
-- Commands for the reader to type are `console` blocks: shown, not run."""
+- Commands for the reader to type are `console` blocks: shown, not run.
+
+README.md, which PyPI shows without the tree around it, has its links
+checked as well: each is an anchor of its own headings or an absolute
+address, and one into the documentation or the repository (the addresses in
+pyproject.toml's [project.urls]) must name a page or file the tree has."""
 
 import doctest
 import io
 import re
 import subprocess
 import tempfile
+import tomllib
 from collections.abc import Iterator
 from pathlib import Path
 from typing import Any
@@ -48,6 +54,8 @@ class MarkdownPage(pytest.File):
                 )
         if sessions:
             yield Session.from_parent(self, name="pycon", blocks=sessions)
+        if self.path.name == "README.md":
+            yield Links.from_parent(self, name="links")
 
 
 class Session(pytest.Item):
@@ -92,3 +100,54 @@ class Program(pytest.Item):
 
     def reportinfo(self) -> tuple[Path, int | None, str]:
         return self.path, None, self.name
+
+
+# A link's target, inline ([text](target), ![alt](target)) or defined
+# ([name]: target), and a heading.
+LINK = re.compile(r"\]\(([^)\s]+)\)|^\[[^\]]+\]: (\S+)", re.MULTILINE)
+HEADING = re.compile(r"^#+ (.*)$", re.MULTILINE)
+
+
+def anchors(text: str) -> set[str]:
+    """The anchors GitHub, PyPI and Sphinx give a page's headings."""
+    return {re.sub(r"[^\w\- ]", "", heading.lower()).replace(" ", "-") for heading in HEADING.findall(text)}
+
+
+class Links(pytest.Item):
+    def runtest(self) -> None:
+        root = self.config.rootpath
+        with open(root / "pyproject.toml", "rb") as file:
+            urls = tomllib.load(file)["project"]["urls"]
+        docs, repo = urls["Documentation"], urls["Source"]
+        raw = repo.replace("https://github.com/", "https://raw.githubusercontent.com/")
+        text = self.path.read_text(encoding="utf-8")
+        dead = [
+            f"[project.urls] {name}: outside the documentation and the repository"
+            for name, url in urls.items()
+            if not url.startswith((docs, repo))
+        ]
+        for inline, defined in LINK.findall(text):
+            target = inline or defined
+            address, _, anchor = target.partition("#")
+            if not address:
+                file, headings = self.path, anchors(text)
+            elif address.startswith(docs):
+                page = address.removeprefix(docs).removesuffix(".html") or "index"
+                file = root / "docs" / f"{page}.md"
+                headings = anchors(file.read_text(encoding="utf-8")) if file.is_file() else set()
+            elif address.startswith((f"{repo}/blob/main/", f"{repo}/tree/main/", f"{raw}/main/")):
+                file, headings = root / address.split("/main/", 1)[1], set()
+            elif address.startswith("https://"):
+                continue
+            else:
+                dead.append(f"{target}: a relative link, dead where PyPI shows the page")
+                continue
+            if not file.exists():
+                dead.append(f"{target}: no {file.relative_to(root)}")
+            elif anchor and anchor not in headings:
+                dead.append(f"{target}: no heading of {file.relative_to(root)} has that anchor")
+        if dead:
+            pytest.fail("\n".join(dead), pytrace=False)
+
+    def reportinfo(self) -> tuple[Path, int | None, str]:
+        return self.path, None, "links"
