@@ -11,7 +11,10 @@
 README.md, which PyPI shows without the tree around it, has its links
 checked as well: each is an anchor of its own headings or an absolute
 address, and one into the documentation or the repository (the addresses in
-pyproject.toml's [project.urls]) must name a page or file the tree has."""
+pyproject.toml's [project.urls]) must name a page or file the tree has.
+README.md and docs/performance.md quote only the speed figures (µs, ms,
+MB/s, times, ×) that the tables `make bench` writes to docs/_generated/
+hold."""
 
 import doctest
 import io
@@ -56,6 +59,8 @@ class MarkdownPage(pytest.File):
             yield Session.from_parent(self, name="pycon", blocks=sessions)
         if self.path.name == "README.md":
             yield Links.from_parent(self, name="links")
+        if self.path.name in QUOTING:
+            yield Figures.from_parent(self, name="figures")
 
 
 class Session(pytest.Item):
@@ -151,3 +156,25 @@ class Links(pytest.Item):
 
     def reportinfo(self) -> tuple[Path, int | None, str]:
         return self.path, None, "links"
+
+
+QUOTING = ("README.md", "performance.md")
+# A figure with its unit, or two ("1,267 to 1,379 MB/s", "5.56 and 2.29 times").
+FIGURE = re.compile(r"(\d[\d,]*(?:\.\d+)?)(?:,? (?:to|and) (\d[\d,]*(?:\.\d+)?))? ?(?:µs|ms|MB/s|GB/s|times|×)")
+
+
+class Figures(pytest.Item):
+    def runtest(self) -> None:
+        tables = "".join(
+            path.read_text(encoding="utf-8")
+            for path in sorted((self.config.rootpath / "docs" / "_generated").glob("*.md"))
+        )
+        cells = set(re.findall(r"\d[\d,]*(?:\.\d+)?", tables))
+        prose = BLOCK.sub("", self.path.read_text(encoding="utf-8"))
+        prose = "\n".join(line for line in prose.splitlines() if not line.startswith("|"))
+        quoted = {number for pair in FIGURE.findall(prose) for number in pair if number}
+        if quoted - cells:
+            pytest.fail(f"figures in no table of docs/_generated/: {sorted(quoted - cells)}", pytrace=False)
+
+    def reportinfo(self) -> tuple[Path, int | None, str]:
+        return self.path, None, "figures"
