@@ -7,6 +7,8 @@
   of its own and must print exactly what the `text` block right after it
   holds.
 - Commands for the reader to type are `console` blocks: shown, not run.
+- A function a `pycon` block defines under the name of one in examples/ must
+  be that function word for word, so what a reader copies keeps its checks.
 
 README.md, which PyPI shows without the tree around it, has its links
 checked as well: each is an anchor of its own headings or an absolute
@@ -16,6 +18,7 @@ README.md and docs/performance.md quote only the speed figures (µs, ms,
 MB/s, times, ×) that the tables `make bench` writes to docs/_generated/
 hold."""
 
+import ast
 import doctest
 import io
 import re
@@ -57,6 +60,7 @@ class MarkdownPage(pytest.File):
                 )
         if sessions:
             yield Session.from_parent(self, name="pycon", blocks=sessions)
+            yield Excerpts.from_parent(self, name="excerpts", blocks=sessions)
         if self.path.name == "README.md":
             yield Links.from_parent(self, name="links")
         if self.path.name in QUOTING:
@@ -81,6 +85,38 @@ class Session(pytest.Item):
 
     def reportinfo(self) -> tuple[Path, int | None, str]:
         return self.path, None, "pycon blocks"
+
+
+def functions(source: str) -> dict[str, str | None]:
+    """The top-level functions of Python source, by name, as written."""
+    return {
+        node.name: ast.get_source_segment(source, node)
+        for node in ast.parse(source).body
+        if isinstance(node, ast.FunctionDef)
+    }
+
+
+class Excerpts(Session):
+    def runtest(self) -> None:
+        programs = {}
+        for path in sorted((self.config.rootpath / "examples").glob("*.py")):
+            programs |= {name: (path.name, code) for name, code in functions(path.read_text()).items()}
+        source = "\n".join(
+            line[4:]
+            for _, code in self.blocks
+            for line in code.splitlines()
+            if line.startswith((">>> ", "... ")) or line == "..."
+        )
+        differ = [
+            f"{name} is not {programs[name][0]}'s"
+            for name, code in functions(source).items()
+            if name in programs and code != programs[name][1]
+        ]
+        if differ:
+            pytest.fail("; ".join(differ), pytrace=False)
+
+    def reportinfo(self) -> tuple[Path, int | None, str]:
+        return self.path, None, "pycon functions against examples/"
 
 
 class Program(pytest.Item):
