@@ -318,9 +318,10 @@ def engine_tables(report):
             direction, path, size = run["name"].split("/")[:3]
             speeds.setdefault(path, {})[direction, int(size)] = run["bytes_per_second"] / 1e6
     columns = [(direction, size) for direction in ("encrypt", "decrypt") for size in ENGINE_SIZES]
-    header = "| path | " + " | ".join(f"{d} {label(s)}" for d, s in columns) + " |"
+    header = " | ".join(f"{direction} {label(size)}" for direction, size in columns) + " |"
     rule = "|---|" + "---:|" * len(columns)
-    rates, ratios = [header.replace("| path |", "| path, MB/s |"), rule], [header.replace("| path |", "| path, × bitsliced |"), rule]
+    rates = [f"| path, MB/s | {header}", rule]
+    ratios = [f"| path, × bitsliced | {header}", rule]
     for path, figures in speeds.items():
         rates.append(f"| {path} | " + " | ".join(f"{figures[c]:,.0f}" for c in columns) + " |")
         ratios.append(
