@@ -98,7 +98,7 @@ def functions(source: str) -> dict[str, str | None]:
 
 class Excerpts(Session):
     def runtest(self) -> None:
-        programs = {}
+        programs: dict[str, tuple[str, str | None]] = {}
         for path in sorted((self.config.rootpath / "examples").glob("*.py")):
             programs |= {name: (path.name, code) for name, code in functions(path.read_text()).items()}
         source = "\n".join(
@@ -157,8 +157,8 @@ def anchors(text: str) -> set[str]:
 class Links(pytest.Item):
     def runtest(self) -> None:
         root = self.config.rootpath
-        with open(root / "pyproject.toml", "rb") as file:
-            urls = tomllib.load(file)["project"]["urls"]
+        with open(root / "pyproject.toml", "rb") as pyproject:
+            urls = tomllib.load(pyproject)["project"]["urls"]
         docs, repo = urls["Documentation"], urls["Source"]
         raw = repo.replace("https://github.com/", "https://raw.githubusercontent.com/")
         text = self.path.read_text(encoding="utf-8")
