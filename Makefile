@@ -30,6 +30,7 @@ $(PY):
 
 # Build the extension with scikit-build-core and install it into .venv.
 install: $(PY)
+	$(NEED) install
 	$(PY) -m pip install --quiet .
 
 demo: install
@@ -178,25 +179,24 @@ check-macos: zig-venv
 
 # The hosted wheel builds' configuration ([tool.cibuildwheel] in
 # pyproject.toml), as far as it can be checked offline: which wheels each
-# platform builds.
+# platform builds, and that README.md and docs/installation.md name their
+# tags and oldest systems as configured.
 check-cibuildwheel: zig-venv
 	$(ZIG_VENV)/bin/python -m pip install --quiet cibuildwheel==4.3.5
 	tools/check-cibuildwheel $(ZIG_VENV)/bin/cibuildwheel
 
 # The source distribution, built, checked to carry the licence and to
-# describe itself as PyPI will show it (twine), and then
-# installed with the system compiler into a fresh venv, where the Python
-# suite runs against it.
+# describe itself as PyPI will show it (twine), and then tested as a user
+# gets it (tools/test-sdist): installed with the system compiler into a
+# fresh venv, with the Python suite run from the unpacked tree.
 sdist-test: $(PY) release-venv
+	$(NEED) test
 	rm -rf build/sdist && mkdir -p build/sdist
 	$(PY) -m pip install --quiet build
 	$(PY) -m build --sdist --outdir build/sdist .
 	tar -xOzf build/sdist/kestrelbox-*.tar.gz --wildcards --no-wildcards-match-slash '*/LICENSE' | cmp - LICENSE
 	$(RELEASE_VENV)/bin/twine check --strict build/sdist/kestrelbox-*.tar.gz
-	$(PYTHON) -m venv build/sdist/venv
-	build/sdist/venv/bin/python -m pip install --quiet build/sdist/kestrelbox-*.tar.gz \
-		pytest hypothesis cryptography
-	build/sdist/venv/bin/python -m pytest -q -p no:cacheprovider
+	tools/test-sdist build/sdist/kestrelbox-*.tar.gz $(PYTHON) build/sdist
 
 # The documentation (docs/, MyST Markdown) built by Sphinx in a venv of its
 # own with warnings as errors, then every example in it and in the README run
@@ -285,14 +285,17 @@ test-mutants: $(PY)
 	$(PY) -m pytest -q -p no:cacheprovider tests/mutants
 
 # Not part of `make test`: the Python comparison in the plain loop with its
-# table and plot, then the engine micro-benchmark (Google Benchmark).
+# tables and plot, then the engine micro-benchmark (Google Benchmark), its
+# report turned into the engine's tables: every table goes to
+# docs/_generated/, the figures the documentation quotes.
 bench: $(PY)
 	$(NEED) bench
 	$(PY) -m pip install --quiet '.[bench]'
 	$(PY) bench/bench.py
 	cmake -S . -B build/cpp $(RELEASE)
 	cmake --build build/cpp -j $(JOBS)
-	if [ -x build/cpp/bench_engine ]; then build/cpp/bench_engine; fi
+	build/cpp/bench_engine --benchmark_out=build/bench_engine.json --benchmark_out_format=json
+	$(PY) bench/bench.py --engine build/bench_engine.json
 
 clean:
 	rm -rf build dist $(VENV)

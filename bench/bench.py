@@ -2,12 +2,19 @@
 cryptography (OpenSSL) and PyCryptodome, encoding and decoding, in one
 process, the way a program calls them: the plain loop (call, drop the
 result, call again), sizes from small to large, with the minor page faults
-per call counted beside the time. Prints a markdown table, the machine's
-`openssl speed` figures, and writes a log-log plot of throughput against
-message size. Then the same loop in 1 and 2 threads at once, and how long a
-thread that wakes every millisecond waits while another encodes 256 MiB."""
+per call counted beside the time. Writes a markdown table, the machine's
+`openssl speed` figures, and a log-log plot of throughput against message
+size. Then the same loop in 1 and 2 threads at once, and how long a thread
+that wakes every millisecond waits while another encodes 256 MiB.
+
+The tables go to docs/_generated/, which the performance page includes and
+whose figures alone the README and the page's prose may quote (`make docs`
+checks): one run, one unit (MB/s of 10^6 bytes). With --engine, the
+engine micro-benchmark's JSON output becomes the engine's table there
+instead."""
 
 import argparse
+import json
 import os
 import platform
 import re
@@ -281,35 +288,74 @@ def plot(results, path):
     figure.savefig(path, dpi=110)
 
 
+def openssl_table(results):
+    lines = ["| openssl speed -evp aes-128-cbc | 16 B MB/s | 1 MiB MB/s |", "|---|---:|---:|"]
+    for decrypt, ours in ((False, "encode"), (True, "decode")):
+        figures = [openssl_speed(size, decrypt) for size in (16, 1 << 20)]
+        shown = ["n/a" if figure is None else f"{figure:,.0f}" for figure in figures]
+        lines.append(f"| openssl {'decrypt' if decrypt else 'encrypt'} | {shown[0]} | {shown[1]} |")
+        speeds = [size / results["kestrelbox", ours, size][0] / 1e6 for size in (16, 1 << 20)]
+        lines.append(f"| kestrelbox {ours}, whole Python call | {speeds[0]:,.0f} | {speeds[1]:,.0f} |")
+    return "\n".join(lines)
+
+
+def ticker_table():
+    lines = ["| longest wait of a 1 ms ticker while another thread encodes 256 MiB | ms |", "|---|---:|"]
+    for name in THREAD_PEERS:
+        lines.append(f"| {name} | {longest_tick(LIBRARIES[name][0]):,.1f} |")
+    return "\n".join(lines)
+
+
+ENGINE_SIZES = (16, 1024, 64 << 10)
+
+
+def engine_tables(report):
+    """The engine's MB/s for each path, direction and size from Google
+    Benchmark's JSON report, and each path against the bitsliced one."""
+    speeds = {}  # path -> {(direction, size): MB/s}
+    for run in report["benchmarks"]:
+        if not run.get("error_occurred"):
+            direction, path, size = run["name"].split("/")[:3]
+            speeds.setdefault(path, {})[direction, int(size)] = run["bytes_per_second"] / 1e6
+    columns = [(direction, size) for direction in ("encrypt", "decrypt") for size in ENGINE_SIZES]
+    header = " | ".join(f"{direction} {label(size)}" for direction, size in columns) + " |"
+    rule = "|---|" + "---:|" * len(columns)
+    rates = [f"| path, MB/s | {header}", rule]
+    ratios = [f"| path, × bitsliced | {header}", rule]
+    for path, figures in speeds.items():
+        rates.append(f"| {path} | " + " | ".join(f"{figures[c]:,.0f}" for c in columns) + " |")
+        ratios.append(
+            f"| {path} | " + " | ".join(f"{figures[c] / speeds['bitsliced'][c]:.2f}" for c in columns) + " |"
+        )
+    return "\n".join(rates) + "\n\n" + "\n".join(ratios)
+
+
+def write(directory, name, text):
+    directory.mkdir(parents=True, exist_ok=True)
+    (directory / name).write_text(text + "\n", encoding="utf-8")
+    print(f"{text}\n\n(written to {directory / name})\n")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--budget", type=float, default=1.0, help="seconds per measurement")
     parser.add_argument("--repeats", type=int, default=7)
     parser.add_argument("--plot", type=Path, default=Path("docs/throughput.png"))
+    parser.add_argument("--tables", type=Path, default=Path("docs/_generated"))
+    parser.add_argument("--engine", type=Path, help="bench_engine's --benchmark_out JSON")
     arguments = parser.parse_args()
 
+    if arguments.engine:
+        write(arguments.tables, "engine.md", engine_tables(json.loads(arguments.engine.read_text())))
+        return
     print(f"CPU: {cpu_name()}; Python {platform.python_version()}")
     results = measure(arguments.budget, arguments.repeats)
-    print()
-    print(table(results))
-    print()
-    print("| openssl speed -evp aes-128-cbc | 16 B MB/s | 1 MiB MB/s |")
-    print("|---|---:|---:|")
-    for decrypt, ours in ((False, "encode"), (True, "decode")):
-        figures = [openssl_speed(size, decrypt) for size in (16, 1 << 20)]
-        shown = ["n/a" if figure is None else f"{figure:,.0f}" for figure in figures]
-        print(f"| openssl {'decrypt' if decrypt else 'encrypt'} | {shown[0]} | {shown[1]} |")
-        speeds = [size / results["kestrelbox", ours, size][0] / 1e6 for size in (16, 1 << 20)]
-        print(f"| kestrelbox {ours}, whole Python call | {speeds[0]:,.0f} | {speeds[1]:,.0f} |")
+    write(arguments.tables, "calls.md", table(results))
+    write(arguments.tables, "openssl.md", openssl_table(results))
     plot(results, arguments.plot)
-    print(f"\nplot written to {arguments.plot}")
-    print()
-    print(threads_table(arguments.budget / 4))
-    print()
-    print("| longest wait of a 1 ms ticker while another thread encodes 256 MiB | ms |")
-    print("|---|---:|")
-    for name in THREAD_PEERS:
-        print(f"| {name} | {longest_tick(LIBRARIES[name][0]):,.1f} |")
+    print(f"plot written to {arguments.plot}\n")
+    write(arguments.tables, "threads.md", threads_table(arguments.budget / 4))
+    write(arguments.tables, "ticker.md", ticker_table())
 
 
 if __name__ == "__main__":

@@ -14,7 +14,8 @@ copyright = "kestrelbox developers"
 
 extensions = ["myst_parser"]
 source_suffix = {".md": "markdown"}
-exclude_patterns = ["requirements.txt"]
+# _generated/ holds the tables `make bench` writes, which pages include.
+exclude_patterns = ["requirements.txt", "_generated"]
 # Links to a section of another page ([text](page.md#section)).
 myst_heading_anchors = 3
 

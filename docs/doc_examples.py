@@ -6,13 +6,25 @@
 - `sh`, `js` and `java` blocks are whole programs. Each runs in a directory
   of its own and must print exactly what the `text` block right after it
   holds.
-- Commands for the reader to type are `console` blocks: shown, not run."""
+- Commands for the reader to type are `console` blocks: shown, not run.
+- A function a `pycon` block defines under the name of one in examples/ must
+  be that function word for word, so what a reader copies keeps its checks.
 
+README.md, which PyPI shows without the tree around it, has its links
+checked as well: each is an anchor of its own headings or an absolute
+address, and one into the documentation or the repository (the addresses in
+pyproject.toml's [project.urls]) must name a page or file the tree has.
+README.md and docs/performance.md quote only the speed figures (µs, ms,
+MB/s, times, ×) that the tables `make bench` writes to docs/_generated/
+hold."""
+
+import ast
 import doctest
 import io
 import re
 import subprocess
 import tempfile
+import tomllib
 from collections.abc import Iterator
 from pathlib import Path
 from typing import Any
@@ -48,6 +60,11 @@ class MarkdownPage(pytest.File):
                 )
         if sessions:
             yield Session.from_parent(self, name="pycon", blocks=sessions)
+            yield Excerpts.from_parent(self, name="excerpts", blocks=sessions)
+        if self.path.name == "README.md":
+            yield Links.from_parent(self, name="links")
+        if self.path.name in QUOTING:
+            yield Figures.from_parent(self, name="figures")
 
 
 class Session(pytest.Item):
@@ -68,6 +85,38 @@ class Session(pytest.Item):
 
     def reportinfo(self) -> tuple[Path, int | None, str]:
         return self.path, None, "pycon blocks"
+
+
+def functions(source: str) -> dict[str, str | None]:
+    """The top-level functions of Python source, by name, as written."""
+    return {
+        node.name: ast.get_source_segment(source, node)
+        for node in ast.parse(source).body
+        if isinstance(node, ast.FunctionDef)
+    }
+
+
+class Excerpts(Session):
+    def runtest(self) -> None:
+        programs: dict[str, tuple[str, str | None]] = {}
+        for path in sorted((self.config.rootpath / "examples").glob("*.py")):
+            programs |= {name: (path.name, code) for name, code in functions(path.read_text()).items()}
+        source = "\n".join(
+            line[4:]
+            for _, code in self.blocks
+            for line in code.splitlines()
+            if line.startswith((">>> ", "... ")) or line == "..."
+        )
+        differ = [
+            f"{name} is not {programs[name][0]}'s"
+            for name, code in functions(source).items()
+            if name in programs and code != programs[name][1]
+        ]
+        if differ:
+            pytest.fail("; ".join(differ), pytrace=False)
+
+    def reportinfo(self) -> tuple[Path, int | None, str]:
+        return self.path, None, "pycon functions against examples/"
 
 
 class Program(pytest.Item):
@@ -92,3 +141,76 @@ class Program(pytest.Item):
 
     def reportinfo(self) -> tuple[Path, int | None, str]:
         return self.path, None, self.name
+
+
+# A link's target, inline ([text](target), ![alt](target)) or defined
+# ([name]: target), and a heading.
+LINK = re.compile(r"\]\(([^)\s]+)\)|^\[[^\]]+\]: (\S+)", re.MULTILINE)
+HEADING = re.compile(r"^#+ (.*)$", re.MULTILINE)
+
+
+def anchors(text: str) -> set[str]:
+    """The anchors GitHub, PyPI and Sphinx give a page's headings."""
+    return {re.sub(r"[^\w\- ]", "", heading.lower()).replace(" ", "-") for heading in HEADING.findall(text)}
+
+
+class Links(pytest.Item):
+    def runtest(self) -> None:
+        root = self.config.rootpath
+        with open(root / "pyproject.toml", "rb") as pyproject:
+            urls = tomllib.load(pyproject)["project"]["urls"]
+        docs, repo = urls["Documentation"], urls["Source"]
+        raw = repo.replace("https://github.com/", "https://raw.githubusercontent.com/")
+        text = self.path.read_text(encoding="utf-8")
+        dead = [
+            f"[project.urls] {name}: outside the documentation and the repository"
+            for name, url in urls.items()
+            if not url.startswith((docs, repo))
+        ]
+        for inline, defined in LINK.findall(text):
+            target = inline or defined
+            address, _, anchor = target.partition("#")
+            if not address:
+                file, headings = self.path, anchors(text)
+            elif address.startswith(docs):
+                page = address.removeprefix(docs).removesuffix(".html") or "index"
+                file = root / "docs" / f"{page}.md"
+                headings = anchors(file.read_text(encoding="utf-8")) if file.is_file() else set()
+            elif address.startswith((f"{repo}/blob/main/", f"{repo}/tree/main/", f"{raw}/main/")):
+                file, headings = root / address.split("/main/", 1)[1], set()
+            elif address.startswith("https://"):
+                continue
+            else:
+                dead.append(f"{target}: a relative link, dead where PyPI shows the page")
+                continue
+            if not file.exists():
+                dead.append(f"{target}: no {file.relative_to(root)}")
+            elif anchor and anchor not in headings:
+                dead.append(f"{target}: no heading of {file.relative_to(root)} has that anchor")
+        if dead:
+            pytest.fail("\n".join(dead), pytrace=False)
+
+    def reportinfo(self) -> tuple[Path, int | None, str]:
+        return self.path, None, "links"
+
+
+QUOTING = ("README.md", "performance.md")
+# A figure with its unit, or two ("1,267 to 1,379 MB/s", "5.56 and 2.29 times").
+FIGURE = re.compile(r"(\d[\d,]*(?:\.\d+)?)(?:,? (?:to|and) (\d[\d,]*(?:\.\d+)?))? ?(?:µs|ms|MB/s|GB/s|times|×)")
+
+
+class Figures(pytest.Item):
+    def runtest(self) -> None:
+        tables = "".join(
+            path.read_text(encoding="utf-8")
+            for path in sorted((self.config.rootpath / "docs" / "_generated").glob("*.md"))
+        )
+        cells = set(re.findall(r"\d[\d,]*(?:\.\d+)?", tables))
+        prose = BLOCK.sub("", self.path.read_text(encoding="utf-8"))
+        prose = "\n".join(line for line in prose.splitlines() if not line.startswith("|"))
+        quoted = {number for pair in FIGURE.findall(prose) for number in pair if number}
+        if quoted - cells:
+            pytest.fail(f"figures in no table of docs/_generated/: {sorted(quoted - cells)}", pytrace=False)
+
+    def reportinfo(self) -> tuple[Path, int | None, str]:
+        return self.path, None, "figures"

@@ -21,6 +21,8 @@ def pad(message: bytes) -> bytes:
 
 
 def unpad(padded: bytes) -> bytes:
+    if padded[-1] >= 16:
+        raise ValueError("not this module's padding")
     return padded[: len(padded) - (padded[-1] or 16)]
 
 
