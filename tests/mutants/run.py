@@ -46,14 +46,15 @@ PYTEST_FAILED = re.compile(r"^(?:FAILED|ERROR) (\S+?\.py::\S+)")
 PYTEST_CRASHED = re.compile(r'^\s+File "(?:.*/)?(tests/\S+\.py)", line \d+ in (test_\w+)$')
 CT_FAILED = re.compile(r"^(ct: [^:]+: [^:]+(?:: [^:]+)?): FAILED")
 TSAN = re.compile(r"^WARNING: ThreadSanitizer: ")
-# What says the mutant never got as far as a test: a compiler's, linker's,
-# CMake's or pip's error, or a module that does not import.
+# What says the mutant never got as far as a test: a compiler's, linker's
+# or CMake's error, or a module that does not import; and, saying less, a
+# build's failure as pip reports it.
 BROKEN = re.compile(
     r"\S+:\d+:(\d+:)? (fatal )?error: |undefined reference to |undefined (hidden )?symbol"
     r"|hidden symbol .* isn't defined|\b(ld|ld\.lld|lld|collect2|clang|zig)\S*: error: |^CMake Error"
-    r"|error: subprocess-exited-with-error|Failed to build |^ERROR \S+\.py( - |$)"
-    r"|^E\s+(ImportError|ModuleNotFoundError)\b|ImportError while importing"
+    r"|^ERROR \S+\.py( - |$)|^E\s+(ImportError|ModuleNotFoundError)\b|ImportError while importing"
 )
+BUILD_FAILED = re.compile(r"error: subprocess-exited-with-error|Failed to build |failed-wheel-build")
 
 
 @dataclass
@@ -151,9 +152,10 @@ def verdict(status: int | None, log: str, tests: list[str]) -> tuple[bool, str]:
     if status == 0:
         return False, "survived: its target passed"
     lines = log.splitlines()
-    for line in lines:
-        if BROKEN.search(line):
-            return False, f"does not build: {line.strip()}"
+    for pattern in (BROKEN, BUILD_FAILED):
+        for line in lines:
+            if pattern.search(line):
+                return False, f"does not build: {line.strip()}"
     failed, hung = failed_tests(lines)
     if hung:
         return False, f"timed out: {', '.join(sorted(hung))}"
