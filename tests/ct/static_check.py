@@ -1,0 +1,780 @@
+"""The constant-time check where no dynamic tool runs: a forward taint over
+the disassembly of each vector path (the vector-permute path, aes/vperm/,
+and the hardware ones) that reports every load or store whose address, and
+every branch whose condition or target, depends on key or data bytes.
+
+    python3.12 tests/ct/static_check.py ARCH BUILD_DIR [PATH ...]
+
+ARCH is a name in ARCHES; BUILD_DIR is a CMake build of kestrelbox_core for
+it; each PATH (default: the architecture's list) is a folder of aes/ whose
+object files hold the path's functions, every function symbol in them
+checked, local helpers included. One line per path; any report fails.
+
+What is secret, at the instruction level: every byte reached through a
+pointer argument (the key, the round keys, the chaining block, the input),
+so a load's value is tainted unless it comes from a PC-relative address
+(constants, the GOT) or from a stack slot that holds no tainted value. The
+arguments themselves (pointers and lengths) are public. A vector register
+is tainted when a caller could have left a secret in it (on entry and after
+a call) or when tainted data reaches it; the taint follows every register
+an instruction reads into every register it writes (a move out of a vector
+register to a general one included), and through stack slots at known
+offsets. Taint only grows, so iterating over each function's instructions
+until nothing changes (a branch goes both ways) reaches a fixed point.
+
+An architecture is a table (Arch): its disassembler, its register names,
+and which mnemonics load, store, branch, set or read flags, or read the
+register they write.
+"""
+
+from __future__ import annotations
+
+import re
+import subprocess
+import sys
+from dataclasses import dataclass, field
+from pathlib import Path
+from typing import Callable
+
+# A register's abstract value: whether it is tainted, and what address it
+# holds when that is known: ("stack", anchor, offset) or ("const",).
+Where = tuple | None
+
+
+@dataclass(frozen=True)
+class Value:
+    tainted: bool = False
+    where: Where = None
+
+    def join(self, other: Value) -> Value:
+        return Value(self.tainted or other.tainted, self.where if self.where == other.where else None)
+
+
+CLEAN = Value()
+SECRET = Value(True)
+
+
+@dataclass(frozen=True)
+class State:
+    registers: tuple  # sorted (unit, Value) pairs; a missing unit is CLEAN
+    stack: frozenset  # tainted stack bytes: (anchor, offset)
+    smeared: frozenset  # anchors with a tainted store at an unknown offset
+
+    def get(self, unit: str) -> Value:
+        return dict(self.registers).get(unit, CLEAN)
+
+    def join(self, other: State) -> State:
+        mine, theirs = dict(self.registers), dict(other.registers)
+        units = set(mine) | set(theirs)
+        joined = {u: mine.get(u, CLEAN).join(theirs.get(u, CLEAN)) for u in units}
+        return State(tuple(sorted(joined.items())), self.stack | other.stack, self.smeared | other.smeared)
+
+
+@dataclass
+class Memory:
+    """A memory operand: the registers its address reads, the base the
+    address is relative to (a unit, or "pc" for a PC-relative one), a
+    displacement, whether another register indexes it, its size in bytes,
+    and the base's writeback (new offset from the old base, or None)."""
+
+    units: list[str]
+    base: str | None
+    displacement: int = 0
+    indexed: bool = False
+    size: int = 8
+    writeback: int | None = None
+    writeback_by: list[str] = field(default_factory=list)
+
+
+@dataclass
+class Effect:
+    """What one instruction does, in the terms the taint needs."""
+
+    writes: list[str] = field(default_factory=list)
+    reads: list[str] = field(default_factory=list)
+    load: Memory | None = None
+    store: Memory | None = None
+    stored: list[str] = field(default_factory=list)
+    condition: list[str] = field(default_factory=list)  # a branch's condition or target
+    condition_from_load: bool = False  # the target is the loaded value (x86 ret)
+    flags_out: bool = False
+    flags_in: bool = False
+    call: str | None = None  # the callee's symbol
+    jump: int | None = None  # a direct branch target in this section
+    ends: bool = False  # no fall-through (unconditional branch, return)
+    offset_of: tuple[str, int] | None = None  # the first write is that unit plus a constant
+    constant: bool = False  # the writes hold a PC-relative address
+    new_anchor: bool = False  # the stack pointer was realigned
+    moves: list[tuple[str, str, int]] = field(default_factory=list)  # (unit, from unit, plus) besides
+
+
+@dataclass(frozen=True)
+class Arch:
+    name: str
+    objdump: list[str]
+    stack_pointer: str
+    flags: str
+    vector: Callable[[str], bool]  # whether a unit is a vector (or mask) register
+    arguments: list[str]  # argument registers, in order
+    caller_saved: list[str]  # general registers a call may change
+    result: str
+    decode: Callable[[str, list[str], str | None], Effect]  # mnemonic, operands, relocation
+
+
+def split_operands(text: str) -> list[str]:
+    """Operands at the top level: commas inside [], {} or () do not split."""
+    out, depth, current = [], 0, ""
+    for ch in text:
+        if ch in "[{(":
+            depth += 1
+        elif ch in "]})":
+            depth -= 1
+        if ch == "," and depth == 0:
+            out.append(current.strip())
+            current = ""
+        else:
+            current += ch
+    if current.strip():
+        out.append(current.strip())
+    return out
+
+
+# ---------------------------------------------------------------- AArch64
+
+A64_GPR = re.compile(r"^[xw]([0-9]|[12][0-9]|30)$")
+A64_VEC = re.compile(r"^[vqdshbz]([0-9]|[12][0-9]|3[01])(\.\w+)?(\[\d+\])?$")
+A64_SIZES = {"q": 16, "d": 8, "x": 8, "s": 4, "w": 4, "h": 2, "b": 1, "v": 16, "z": 16}
+A64_FLAG_SETTERS = {"cmp", "cmn", "tst", "adds", "subs", "ands", "bics", "adcs", "sbcs", "negs", "ngcs",
+                    "ccmp", "ccmn", "fcmp", "fcmpe", "fccmp", "fccmpe"}
+A64_FLAG_READERS = {"csel", "csinc", "csinv", "csneg", "cset", "csetm", "cinc", "cinv", "cneg", "adc",
+                    "adcs", "sbc", "sbcs", "ngc", "ngcs", "ccmp", "ccmn", "fcsel", "fccmp", "fccmpe"}
+A64_NO_DESTINATION = {"cmp", "cmn", "tst", "fcmp", "fcmpe", "ccmp", "ccmn", "fccmp", "fccmpe", "prfm", "nop",
+                      "hint", "dmb", "dsb", "isb", "bti", "paciasp", "autiasp"}
+A64_READS_DESTINATION = {"movk", "bsl", "bit", "bif", "mla", "mls", "fmla", "fmls", "tbx", "ins", "sli", "sri",
+                         "usra", "ssra", "ursra", "srsra", "uaba", "saba", "uabal", "sabal", "uadalp", "sadalp",
+                         "aese", "aesd", "smlal", "umlal", "smlsl", "umlsl", "sdot", "udot", "sha1c", "sha1m",
+                         "sha1p", "sha1su0", "sha1su1", "sha256h", "sha256h2", "sha256su0", "sha256su1"}
+
+
+def a64_unit(operand: str) -> str | None:
+    operand = operand.strip().lower()
+    if operand in ("sp", "wsp"):
+        return "sp"
+    if A64_GPR.match(operand):
+        return "x" + operand[1:]
+    match = A64_VEC.match(operand)
+    if match:
+        return "v" + match.group(1)
+    if re.match(r"^p([0-9]|1[0-5])(/[zm])?$", operand):
+        return "p" + operand[1:].split("/")[0]
+    return None
+
+
+def a64_units(operand: str) -> list[str]:
+    """The registers an operand names: one, a {list} or a {range}."""
+    operand = re.sub(r"<[^>]*>", "", operand).strip()
+    if operand.startswith("{"):
+        inner = operand[1:operand.index("}")]
+        if "-" in inner:
+            first, last = (int(re.match(r"[vz](\d+)", p.strip()).group(1)) for p in inner.split("-"))
+            return [f"v{n % 32}" for n in range(first, first + (last - first) % 32 + 1)]
+        return [u for u in (a64_unit(p) for p in inner.split(",")) if u]
+    unit = a64_unit(operand.split()[0]) if operand else None
+    return [unit] if unit else []
+
+
+def a64_size(operand: str, mnemonic: str) -> int:
+    for suffix, size in (("b", 1), ("h", 2), ("sw", 4), ("sh", 2), ("sb", 1)):
+        if mnemonic in ("ldr" + suffix, "str" + suffix, "ldur" + suffix, "stur" + suffix):
+            return size
+    letter = operand.strip().lower()[:1]
+    if operand.strip().startswith("{"):
+        return 16 * max(1, len(a64_units(operand)))
+    return A64_SIZES.get(letter, 8)
+
+
+def a64_memory(operands: list[str], mnemonic: str) -> tuple[Memory, int]:
+    """The [..] operand, and how many operands before it hold data."""
+    at = next(i for i, o in enumerate(operands) if o.startswith("["))
+    text = operands[at]
+    inner = text[1:text.index("]")]
+    parts = split_operands(inner)
+    base = a64_unit(parts[0])
+    units = [u for p in parts for u in a64_units(p)]
+    displacement = 0
+    indexed = False
+    for p in parts[1:]:
+        if p.startswith("#"):
+            displacement = int(p[1:], 0)
+        elif a64_units(p):
+            indexed = True
+    registers = operands[:at]
+    size = sum(a64_size(o, mnemonic) for o in registers if not o.startswith("#")) if registers else 8
+    memory = Memory(units, base, displacement, indexed, size)
+    if text.endswith("!"):
+        memory.writeback = displacement
+    if at + 1 < len(operands):  # post-index: [base], #imm or [base], xm
+        after = operands[at + 1]
+        if after.startswith("#"):
+            memory.writeback = int(after[1:], 0)
+        else:
+            memory.writeback_by = a64_units(after)
+    return memory, at
+
+
+def a64_decode(mnemonic: str, operands: list[str], relocation: str | None) -> Effect:
+    effect = Effect()
+    if mnemonic in ("nop", "hint", "bti", "dmb", "dsb", "isb", "paciasp", "autiasp"):
+        return effect
+    if mnemonic.startswith("b.") or mnemonic in ("b", "bl", "cbz", "cbnz", "tbz", "tbnz"):
+        target = operands[-1].split()[0] if operands else "0"
+        symbol = re.search(r"<([^>+]+)(\+0x[0-9a-f]+)?>", operands[-1]) if operands else None
+        if mnemonic == "bl":
+            effect.call = relocation or (symbol.group(1) if symbol else "?")
+            return effect
+        if relocation:  # a tail call out of this object's section
+            effect.call, effect.ends = relocation, True
+            return effect
+        effect.jump = int(target, 16)
+        if mnemonic.startswith("b."):
+            effect.flags_in = True
+        elif mnemonic != "b":
+            effect.condition = a64_units(operands[0])
+        effect.ends = mnemonic == "b"
+        return effect
+    if mnemonic in ("br", "blr", "ret", "braa", "retaa"):
+        effect.condition = a64_units(operands[0]) if operands else ["x30"]
+        effect.ends = mnemonic != "blr"
+        return effect
+    if mnemonic in ("adr", "adrp"):
+        effect.writes, effect.constant = a64_units(operands[0]), True
+        return effect
+    if mnemonic == "ldr" and not any(o.startswith("[") for o in operands):  # a literal: PC-relative
+        effect.writes = a64_units(operands[0])
+        effect.load = Memory([], "pc")
+        return effect
+    if mnemonic.startswith("ld") or mnemonic == "prfm":
+        memory, at = a64_memory(operands, mnemonic)
+        effect.load = memory
+        if mnemonic != "prfm":
+            effect.writes = [u for o in operands[:at] for u in a64_units(o)]
+            if re.search(r"\]\s*$", operands[0]) or re.search(r"\}\[\d+\]", operands[0]):
+                effect.reads = list(effect.writes)  # a lane load keeps the other lanes
+        return effect
+    if mnemonic.startswith("st"):
+        memory, at = a64_memory(operands, mnemonic)
+        effect.store = memory
+        data = operands[:at]
+        if mnemonic.startswith(("stxr", "stlxr", "stxp", "stlxp")):
+            effect.writes, data = a64_units(data[0]), data[1:]
+        effect.stored = [u for o in data for u in a64_units(o)]
+        memory.size = sum(a64_size(o, mnemonic) for o in data) or 8
+        return effect
+    registers = [a64_units(o) for o in operands]
+    if mnemonic in A64_NO_DESTINATION:
+        effect.reads = [u for r in registers for u in r]
+    else:
+        effect.writes = registers[0] if registers else []
+        effect.reads = [u for r in registers[1:] for u in r]
+        partial = bool(operands) and re.search(r"\[\d+\]$", operands[0]) is not None
+        narrow_high = mnemonic.endswith("n2")
+        if mnemonic in A64_READS_DESTINATION or partial or narrow_high:
+            effect.reads += effect.writes
+        sources = [o for o in operands[1:] if not o.startswith("#")]
+        if mnemonic in ("eor", "sub", "bic") and len(sources) == 2 and sources[0] == sources[1]:
+            effect.reads = []  # x ^ x: zero whatever x holds
+        if mnemonic in ("add", "sub", "mov") and effect.writes and len(registers) >= 2 and registers[1]:
+            immediate = operands[2] if len(operands) > 2 else "#0"
+            if immediate.startswith("#") and len(operands) <= 3:
+                value = int(immediate[1:].split()[0], 0)
+                effect.offset_of = (registers[1][0], -value if mnemonic == "sub" else value)
+    effect.flags_out = mnemonic in A64_FLAG_SETTERS
+    effect.flags_in = mnemonic in A64_FLAG_READERS
+    return effect
+
+
+ARM64 = Arch(
+    name="arm64",
+    objdump=["aarch64-linux-gnu-objdump", "-dr", "--no-show-raw-insn"],
+    stack_pointer="sp",
+    flags="nzcv",
+    vector=lambda unit: unit[0] in "vp",
+    arguments=[f"x{n}" for n in range(8)],
+    caller_saved=[f"x{n}" for n in range(19)] + ["x30"],
+    result="x0",
+    decode=a64_decode,
+)
+
+# ----------------------------------------------------------------- x86-64
+
+X86_GPRS = {}
+for _n, _names in enumerate(["rax eax ax al ah", "rbx ebx bx bl bh", "rcx ecx cx cl ch", "rdx edx dx dl dh",
+                             "rsi esi si sil", "rdi edi di dil", "rbp ebp bp bpl", "rsp esp sp spl"]):
+    for _name in _names.split():
+        X86_GPRS[_name] = _names.split()[0]
+for _n in range(8, 16):
+    for _suffix in ("", "d", "w", "b"):
+        X86_GPRS[f"r{_n}{_suffix}"] = f"r{_n}"
+X86_SIZES = {"BYTE": 1, "WORD": 2, "DWORD": 4, "QWORD": 8, "XMMWORD": 16, "YMMWORD": 32, "ZMMWORD": 64}
+X86_NO_FLAGS = {"mov", "movzx", "movsx", "movsxd", "movabs", "lea", "push", "pop", "not", "bswap", "xchg",
+                "nop", "cdqe", "cdq", "cqo", "endbr64", "call", "jmp", "ret", "leave", "cpuid", "xgetbv"}
+X86_VECTOR_FLAGS = {"ptest", "vptest", "comiss", "ucomiss", "comisd", "ucomisd", "vcomiss", "vucomiss",
+                    "vcomisd", "vucomisd", "kortestw", "kortestb", "kortestd", "kortestq", "ktestw", "ktestb",
+                    "pcmpistri", "pcmpestri", "vpcmpistri", "vpcmpestri"}
+# Instructions whose destination is only written (everything else of the
+# two-operand kind reads it too).
+X86_WRITE_ONLY = re.compile(r"^(v?mov\w*|lea|set\w+|pop|v?pshuf[dhl]\w*|v?pextr\w|v?pmovmskb|v?movmsk\w+|"
+                            r"v?cvt\w+|vpbroadcast\w|vbroadcast\w+|v?pmov[zs]x\w+|v?aeskeygenassist|"
+                            r"v?aesimc|v?extract\w+|vextracti\w+|kmov\w|v?sqrt\w+|v?rcp\w+|v?rsqrt\w+)$")
+X86_VEX_READS_DESTINATION = re.compile(r"^(vfn?m(add|sub)\w+|vpternlog\w|vpermi2\w|vpermt2\w|vpdpb\w+|"
+                                       r"vpdpw\w+|vpshld\w+|vpshrd\w+)$")
+
+
+def x86_unit(operand: str) -> str | None:
+    operand = operand.strip()
+    if operand in X86_GPRS:
+        return X86_GPRS[operand]
+    match = re.match(r"^[xyz]mm(\d+)$", operand)
+    if match:
+        return "v" + match.group(1)
+    match = re.match(r"^k([0-7])$", operand)
+    if match:
+        return "k" + match.group(1)
+    return None
+
+
+def x86_memory(operand: str) -> Memory | None:
+    match = re.search(r"\[([^\]]*)\]", operand)
+    segment = re.match(r"^(?:(\w+) PTR )?([fg]s):", operand)
+    size_match = re.match(r"^(\w+) PTR", operand)
+    size = X86_SIZES.get(size_match.group(1), 8) if size_match else 8
+    if segment:  # fs:/gs:, the thread's own block (the stack guard)
+        return Memory([], "pc", size=size)
+    if not match:
+        return None
+    terms = re.findall(r"[+-]?[^+-]+", match.group(1).replace(" ", ""))
+    units, base, displacement, indexed = [], None, 0, False
+    for term in terms:
+        body = term.lstrip("+-")
+        if body == "rip":
+            base = "pc"
+            continue
+        register = x86_unit(body.split("*")[0])
+        if register:
+            units.append(register)
+            if "*" in body or base is not None:
+                indexed = True
+            else:
+                base = register
+        else:
+            displacement += int(term, 16 if "0x" in term else 10) if body[:1].isdigit() else 0
+    if base == "pc" and units:
+        indexed = True
+    return Memory(units, base, displacement, indexed, size)
+
+
+def x86_decode(mnemonic: str, operands: list[str], relocation: str | None) -> Effect:
+    effect = Effect()
+    parts = mnemonic.split()
+    if parts and parts[0] in ("rep", "repz", "repnz", "notrack", "bnd", "lock", "data16"):
+        parts = parts[1:]
+    mnemonic = parts[-1] if parts else ""
+    if mnemonic in ("nop", "endbr64", "vzeroupper", "vzeroall") or mnemonic.startswith("nop"):
+        if mnemonic in ("vzeroupper", "vzeroall"):
+            effect.writes = [f"v{n}" for n in range(16)] if mnemonic == "vzeroall" else []
+        return effect
+    if mnemonic == "cpuid":
+        effect.writes = ["rax", "rbx", "rcx", "rdx"]
+        effect.reads = ["rax", "rcx"]
+        return effect
+    if mnemonic == "xgetbv":
+        effect.writes, effect.reads = ["rax", "rdx"], ["rcx"]
+        return effect
+    if mnemonic in ("cdq", "cqo", "cdqe"):
+        effect.writes, effect.reads = (["rax"] if mnemonic == "cdqe" else ["rdx"]), ["rax"]
+        return effect
+    if mnemonic in ("call", "jmp") or mnemonic.startswith("j"):
+        operand = operands[0] if operands else ""
+        if mnemonic == "call":
+            effect.call = relocation or (re.search(r"<([^>+]+)", operand) or [None, "?"])[1]
+            if not relocation and "[" in operand or x86_unit(operand):
+                effect.condition = x86_memory(operand).units if "[" in operand else [x86_unit(operand)]
+            return effect
+        if relocation:  # a tail call
+            effect.call, effect.ends = relocation, True
+            return effect
+        if x86_unit(operand) or "[" in operand:  # an indirect jump
+            memory = x86_memory(operand)
+            effect.condition = memory.units if memory else [x86_unit(operand)]
+            effect.ends = True
+            return effect
+        effect.jump = int(operand.split()[0], 16)
+        if mnemonic == "jmp":
+            effect.ends = True
+        elif mnemonic in ("jrcxz", "jecxz"):
+            effect.condition = ["rcx"]
+        else:
+            effect.flags_in = True
+        return effect
+    if mnemonic == "ret":
+        effect.load = Memory(["rsp"], "rsp", 0, False, 8, writeback=8)
+        effect.condition_from_load, effect.ends = True, True
+        return effect
+    if mnemonic == "push":
+        effect.store = Memory(["rsp"], "rsp", -8, False, 8, writeback=-8)
+        effect.stored = [u for u in [x86_unit(operands[0])] if u]
+        return effect
+    if mnemonic == "pop":
+        effect.load = Memory(["rsp"], "rsp", 0, False, 8, writeback=8)
+        effect.writes = [x86_unit(operands[0])]
+        return effect
+    if mnemonic == "leave":  # mov rsp, rbp; pop rbp
+        effect.load = Memory(["rbp"], "rbp", 0, False, 8)
+        effect.writes = ["rbp"]
+        effect.moves = [("rsp", "rbp", 8)]
+        return effect
+    memory_at = next((i for i, o in enumerate(operands) if "[" in o or re.match(r"^(\w+ PTR )?[fg]s:", o)), None)
+    registers = [x86_unit(o) for o in operands]
+    masked = bool(operands) and re.search(r"\{k[0-7]\}", operands[0]) is not None
+    if masked:
+        operands = [re.sub(r"\{[^}]*\}", "", operands[0])] + operands[1:]
+        registers[0] = x86_unit(operands[0])
+    if mnemonic == "lea":
+        memory = x86_memory(operands[1])
+        effect.writes, effect.reads = [registers[0]], list(memory.units)
+        if memory.base == "pc" and not memory.indexed:
+            effect.constant = True
+        elif memory.base and not memory.indexed:
+            effect.offset_of = (memory.base, memory.displacement)
+        return effect
+    no_destination = mnemonic in ("cmp", "test", "bt", "ptest", "vptest") or "comis" in mnemonic or \
+        mnemonic.startswith(("kortest", "ktest"))
+    if memory_at is not None:
+        memory = x86_memory(operands[memory_at])
+        if memory_at == 0 and not no_destination:
+            effect.store = memory
+            if not X86_WRITE_ONLY.match(mnemonic):  # read, modify, write
+                effect.load = memory
+        else:
+            effect.load = memory
+    sources = [r for i, r in enumerate(registers) if i > 0 and r]
+    effect.reads = list(sources)
+    if no_destination:
+        effect.reads = [r for r in registers if r]
+    elif effect.store is not None:
+        effect.stored = sources
+    elif registers and registers[0]:
+        effect.writes = [registers[0]]
+        vex_three = mnemonic.startswith("v") and len(operands) >= 3 and not X86_VEX_READS_DESTINATION.match(mnemonic)
+        eight_or_sixteen = operands[0] in X86_GPRS and not re.match(r"^(r\w+|e\w+)$", operands[0])
+        legacy_vector = registers[0][0] == "v" and not mnemonic.startswith("v")
+        reads_destination = not X86_WRITE_ONLY.match(mnemonic) and not vex_three
+        if reads_destination or eight_or_sixteen or legacy_vector or (masked and "{z}" not in mnemonic):
+            effect.reads.append(registers[0])
+        same = [o for o in operands[1:] if not re.match(r"^-?(0x)?[0-9a-f]+$", o)]
+        zeroing = ("xor" in mnemonic or mnemonic in ("sub", "psubb", "pcmpgtb", "vpsubb"))
+        if zeroing and (same == [operands[0]] or (len(same) == 2 and same[0] == same[1])):
+            effect.reads = [registers[0]] if legacy_vector else []
+        if mnemonic in ("add", "sub") and len(operands) == 2 and re.match(r"^-?(0x)?[0-9a-f]+$", operands[1]):
+            value = int(operands[1], 16) if operands[1].startswith(("0x", "-0x")) else int(operands[1])
+            value -= 1 << 64 if value >= 1 << 63 else 0
+            effect.offset_of = (registers[0], -value if mnemonic == "sub" else value)
+        if mnemonic == "mov" and len(registers) == 2 and registers[1]:
+            effect.offset_of = (registers[1], 0)
+        if mnemonic == "and" and registers[0] == "rsp":
+            effect.new_anchor = True
+    if mnemonic.startswith(("cmov", "set", "adc", "sbb")):
+        effect.flags_in = True
+    vector_operands = any(r and r[0] in "vk" for r in registers)
+    effect.flags_out = mnemonic in X86_VECTOR_FLAGS or (not vector_operands and mnemonic not in X86_NO_FLAGS
+                                                        and not mnemonic.startswith(("cmov", "set", "j")))
+    if mnemonic.startswith(("pcmpistri", "pcmpestri", "vpcmpistri", "vpcmpestri")):
+        effect.writes = ["rcx"]
+    return effect
+
+
+X86_64 = Arch(
+    name="x86-64",
+    objdump=["objdump", "-dr", "-M", "intel", "--no-show-raw-insn"],
+    stack_pointer="rsp",
+    flags="rflags",
+    vector=lambda unit: unit[0] in "vk",
+    arguments=["rdi", "rsi", "rdx", "rcx", "r8", "r9"],
+    caller_saved=["rax", "rcx", "rdx", "rsi", "rdi", "r8", "r9", "r10", "r11"],
+    result="rax",
+    decode=x86_decode,
+)
+
+ARCHES = {arch.name: arch for arch in (ARM64, X86_64)}
+# The vector paths each architecture builds, by folder of aes/.
+PATHS = {"arm64": ["vperm", "arm"], "x86-64": ["vperm", "x86"]}
+
+
+# --------------------------------------------------------------- the taint
+
+
+@dataclass
+class Instruction:
+    address: int
+    text: str
+    effect: Effect
+
+
+@dataclass
+class Function:
+    name: str
+    local: bool
+    instructions: list[Instruction]
+
+
+def disassemble(arch: Arch, objects: list[Path]) -> list[tuple[Path, list[Function]]]:
+    result = []
+    for obj in objects:
+        symbols = subprocess.run([arch.objdump[0].replace("objdump", "nm"), "--defined-only", str(obj)],
+                                 check=True, capture_output=True, text=True).stdout
+        local = {line.split()[2] for line in symbols.splitlines() if len(line.split()) == 3
+                 and line.split()[1] == "t"}
+        listing = subprocess.run([*arch.objdump, str(obj)], check=True, capture_output=True, text=True).stdout
+        functions: list[Function] = []
+        for line in listing.splitlines():
+            header = re.match(r"^[0-9a-f]+ <(.+)>:$", line)
+            if header:
+                functions.append(Function(header.group(1), header.group(1) in local, []))
+                continue
+            relocation = re.match(r"^\s+[0-9a-f]+: R_\w+\s+(\S+)", line)
+            if relocation and functions and functions[-1].instructions:
+                last = functions[-1].instructions[-1]
+                name = re.sub(r"[-+]0x[0-9a-f]+$", "", relocation.group(1))
+                if re.match(r"^(call|jmp|bl|b)\b", last.text.split("\t")[0].strip()) and last.effect.call is None:
+                    last.effect = decode(arch, last.text, name)
+                continue
+            row = re.match(r"^\s+([0-9a-f]+):\t(.*)$", line)
+            if row and functions and row.group(2).strip() and not row.group(2).startswith("(bad)"):
+                functions[-1].instructions.append(Instruction(int(row.group(1), 16), row.group(2),
+                                                              decode(arch, row.group(2), None)))
+        result.append((obj, [f for f in functions if f.instructions]))
+    return result
+
+
+def decode(arch: Arch, text: str, relocation: str | None) -> Effect:
+    text = re.split(r"\s(//|#|;)\s", text)[0].strip()
+    mnemonic, _, rest = text.partition("\t") if "\t" in text else text.partition(" ")
+    mnemonic = mnemonic.strip()
+    rest = rest.strip()
+    if arch is X86_64 and mnemonic in ("rep", "repz", "repnz", "notrack", "bnd", "lock", "data16"):
+        first, _, rest = rest.partition(" ")
+        mnemonic = f"{mnemonic} {first}"
+    operands = split_operands(rest) if rest else []
+    try:
+        return arch.decode(mnemonic.lower() if arch is ARM64 else mnemonic, operands, relocation)
+    except (ValueError, StopIteration, AttributeError, IndexError) as error:
+        sys.exit(f"ct: static: {arch.name}: cannot read `{text}` ({error})")
+
+
+def entry_state(arch: Arch, arguments: dict[str, Value] | None) -> State:
+    """Pointers and lengths are public; a caller may have left secrets in
+    the vector registers."""
+    registers = {f"v{n}": SECRET for n in range(32)}
+    registers.update({f"p{n}": SECRET for n in range(16)} if arch is ARM64 else {f"k{n}": SECRET for n in range(8)})
+    registers.update(arguments or {})
+    registers[arch.stack_pointer] = Value(False, ("stack", "entry", 0))
+    return State(tuple(sorted(registers.items())), frozenset(), frozenset())
+
+
+def analyse(arch: Arch, function: Function, arguments: dict[str, Value] | None,
+            calls: dict[str, dict[str, Value]]) -> list[str]:
+    """The reports of one function; calls gathers the argument registers at
+    each call, by callee."""
+    code = function.instructions
+    index = {ins.address: i for i, ins in enumerate(code)}
+    states: list[State | None] = [None] * len(code)
+    states[0] = entry_state(arch, arguments)
+    reports: dict[int, str] = {}
+    work = [0]
+    while work:
+        i = work.pop()
+        state = states[i]
+        after, found = step(arch, code[i].effect, state, calls)
+        if found:
+            reports[i] = f"{function.name}+{code[i].address - code[0].address:#x}: {code[i].text.strip()} ({found})"
+        effect = code[i].effect
+        successors = [] if effect.ends else [i + 1]
+        if effect.jump is not None and effect.jump in index:
+            successors.append(index[effect.jump])
+        for s in successors:
+            if s >= len(code):
+                continue
+            joined = after if states[s] is None else states[s].join(after)
+            if joined != states[s]:
+                states[s] = joined
+                work.append(s)
+    return [reports[i] for i in sorted(reports)]
+
+
+def address_of(state: State, memory: Memory) -> tuple[str, int | None] | str | None:
+    """Where a memory operand points: ("anchor", offset or None) on the
+    stack, "pc" for a PC-relative constant, None for anything else."""
+    if memory.base == "pc":
+        return "pc"
+    if memory.base is None:
+        return None
+    where = state.get(memory.base).where
+    if where and where[0] == "const":
+        return "pc"
+    if where and where[0] == "stack":
+        return (where[1], None if memory.indexed else where[2] + memory.displacement)
+    return None
+
+
+def step(arch: Arch, effect: Effect, state: State, calls: dict[str, dict[str, Value]]) -> tuple[State, str]:
+    registers = dict(state.registers)
+    stack, smeared = set(state.stack), set(state.smeared)
+
+    def value(unit: str) -> Value:
+        return registers.get(unit, CLEAN)
+
+    found = []
+    tainted_units = [u for u in effect.condition if value(u).tainted]
+    if tainted_units:
+        found.append(f"branch on {', '.join(tainted_units)}")
+    if effect.flags_in and value(arch.flags).tainted and effect.jump is not None and effect.call is None:
+        found.append("branch on flags set from secrets")
+    loaded = CLEAN
+    for memory, kind in ((effect.load, "load"), (effect.store, "store")):
+        if memory is None:
+            continue
+        secret_address = [u for u in memory.units if value(u).tainted]
+        if secret_address:
+            found.append(f"{kind} address from {', '.join(secret_address)}")
+    if effect.load is not None:
+        memory = effect.load
+        where = address_of(state, memory)
+        address_taint = any(value(u).tainted for u in memory.units)
+        if where == "pc":
+            loaded = Value(address_taint, ("const",) if memory.size == 8 and not address_taint else None)
+        elif where is None:
+            loaded = SECRET
+        else:
+            anchor, offset = where
+            if offset is None:
+                hit = anchor in smeared or any(a == anchor for a, _ in stack)
+            else:
+                hit = anchor in smeared or any((anchor, offset + k) in stack for k in range(memory.size))
+            loaded = Value(hit or address_taint)
+        if effect.condition_from_load and loaded.tainted:
+            found.append("return address from secrets")
+    if effect.store is not None:
+        memory = effect.store
+        where = address_of(state, memory)
+        data = Value(any(value(u).tainted for u in effect.stored + memory.units))
+        if effect.load is not None:  # read, modify, write
+            data = data.join(loaded)
+        if isinstance(where, tuple):
+            anchor, offset = where
+            if offset is None:
+                if data.tainted:
+                    smeared.add(anchor)
+            else:
+                for k in range(memory.size):
+                    (stack.add if data.tainted else stack.discard)((anchor, offset + k))
+    # Writeback of a base register.
+    for memory in (effect.load, effect.store):
+        if memory is not None and memory.base not in (None, "pc") and (memory.writeback is not None or memory.writeback_by):
+            old = value(memory.base)
+            if memory.writeback_by:
+                registers[memory.base] = Value(old.tainted or any(value(u).tainted for u in memory.writeback_by))
+            else:
+                where = old.where
+                if where and where[0] == "stack":
+                    where = (where[0], where[1], where[2] + memory.writeback)
+                registers[memory.base] = Value(old.tainted, where)
+    if effect.call is not None:
+        arguments = {u: value(u) for u in arch.arguments}
+        seen = calls.setdefault(effect.call, {})
+        for u, v in arguments.items():
+            seen[u] = seen[u].join(Value(v.tainted)) if u in seen else Value(v.tainted)
+        passed = any(v.tainted for v in arguments.values())
+        for u in arch.caller_saved:
+            registers[u] = CLEAN
+        for u in list(registers):
+            if arch.vector(u):
+                registers[u] = SECRET
+        registers[arch.result] = Value(passed)
+        registers[arch.flags] = Value(passed)
+    else:
+        sources = [value(u) for u in effect.reads]
+        result = Value(any(v.tainted for v in sources) or loaded.tainted)
+        if effect.flags_in:
+            result = result.join(Value(value(arch.flags).tainted))
+        if effect.constant:
+            result = Value(result.tainted, ("const",))
+        elif effect.offset_of and not result.tainted:
+            base = value(effect.offset_of[0]).where
+            if base and base[0] == "stack":
+                result = Value(False, (base[0], base[1], base[2] + effect.offset_of[1]))
+            elif base and base[0] == "const":
+                result = Value(False, base)
+        elif effect.load is not None and not effect.reads:
+            result = loaded
+        if effect.new_anchor:
+            result = Value(result.tainted, ("stack", f"realigned@{id(effect)}", 0))
+        for u in effect.writes:
+            if u:
+                registers[u] = result
+        if effect.flags_out:
+            flags = [value(u) for u in effect.reads] + [loaded]
+            registers[arch.flags] = Value(any(v.tainted for v in flags))
+    for unit, source, plus in effect.moves:
+        old = state.get(source)
+        where = old.where
+        if where and where[0] == "stack":
+            where = (where[0], where[1], where[2] + plus)
+        registers[unit] = Value(old.tainted, where)
+    new = State(tuple(sorted(registers.items())), frozenset(stack), frozenset(smeared))
+    return new, "; ".join(found)
+
+
+def check(arch: Arch, build: Path, path: str) -> list[str]:
+    # The path's own files, named for the engine functions they hold; the
+    # CPU-feature readers beside them hold no key or data byte.
+    folder = build / "CMakeFiles" / "kestrelbox_core.dir" / "aes" / path
+    objects = sorted(o for o in folder.glob("*.o") if o.name.startswith(("aes128_", "cbc_")))
+    if not objects:
+        sys.exit(f"ct: static: {arch.name}: {path}: no object files under {build}")
+    listing = disassemble(arch, objects)
+    functions = [f for _, fs in listing for f in fs]
+    if not functions:
+        sys.exit(f"ct: static: {arch.name}: {path}: no functions")
+    # Local helpers take the argument taint of their callers: iterate until
+    # it settles.
+    incoming: dict[str, dict[str, Value]] = {}
+    while True:
+        calls: dict[str, dict[str, Value]] = {}
+        reports = []
+        for f in functions:
+            reports += analyse(arch, f, incoming.get(f.name) if f.local else None, calls)
+        local_calls = {f.name: calls[f.name] for f in functions if f.local and f.name in calls}
+        if local_calls == incoming:
+            return reports
+        incoming = local_calls
+
+
+def main() -> int:
+    if len(sys.argv) < 3 or sys.argv[1] not in ARCHES:
+        sys.exit(f"usage: static_check.py {{{','.join(ARCHES)}}} BUILD_DIR [PATH ...]")
+    arch, build = ARCHES[sys.argv[1]], Path(sys.argv[2])
+    status = 0
+    for path in sys.argv[3:] or PATHS[arch.name]:
+        reports = check(arch, build, path)
+        print(f"ct: static: {arch.name}: {path}: {len(reports)} reports")
+        if reports:
+            status = 1
+            for line in reports[:10]:
+                print(f"    {line}")
+            if len(reports) > 10:
+                print(f"    ... and {len(reports) - 10} more")
+    return status
+
+
+if __name__ == "__main__":
+    sys.exit(main())
