@@ -54,20 +54,19 @@ CLEAN = Value()
 SECRET = Value(True)
 
 
-@dataclass(frozen=True)
+@dataclass
 class State:
-    registers: tuple  # sorted (unit, Value) pairs; a missing unit is CLEAN
+    registers: dict  # unit: Value; a missing unit is CLEAN
     stack: frozenset  # tainted stack bytes: (anchor, offset)
     smeared: frozenset  # anchors with a tainted store at an unknown offset
 
     def get(self, unit: str) -> Value:
-        return dict(self.registers).get(unit, CLEAN)
+        return self.registers.get(unit, CLEAN)
 
     def join(self, other: State) -> State:
-        mine, theirs = dict(self.registers), dict(other.registers)
-        units = set(mine) | set(theirs)
-        joined = {u: mine.get(u, CLEAN).join(theirs.get(u, CLEAN)) for u in units}
-        return State(tuple(sorted(joined.items())), self.stack | other.stack, self.smeared | other.smeared)
+        mine, theirs = self.registers, other.registers
+        joined = {u: mine.get(u, CLEAN).join(theirs.get(u, CLEAN)) for u in mine.keys() | theirs.keys()}
+        return State(joined, self.stack | other.stack, self.smeared | other.smeared)
 
 
 @dataclass
@@ -578,7 +577,7 @@ def entry_state(arch: Arch, arguments: dict[str, Value] | None) -> State:
     registers.update({f"p{n}": SECRET for n in range(16)} if arch is ARM64 else {f"k{n}": SECRET for n in range(8)})
     registers.update(arguments or {})
     registers[arch.stack_pointer] = Value(False, ("stack", "entry", 0))
-    return State(tuple(sorted(registers.items())), frozenset(), frozenset())
+    return State(registers, frozenset(), frozenset())
 
 
 def analyse(arch: Arch, function: Function, arguments: dict[str, Value] | None,
@@ -590,9 +589,10 @@ def analyse(arch: Arch, function: Function, arguments: dict[str, Value] | None,
     states: list[State | None] = [None] * len(code)
     states[0] = entry_state(arch, arguments)
     reports: dict[int, str] = {}
-    work = [0]
+    work = {0}
     while work:
-        i = work.pop()
+        i = min(work)
+        work.discard(i)
         state = states[i]
         after, found = step(arch, code[i].effect, state, calls)
         if found:
@@ -607,7 +607,7 @@ def analyse(arch: Arch, function: Function, arguments: dict[str, Value] | None,
             joined = after if states[s] is None else states[s].join(after)
             if joined != states[s]:
                 states[s] = joined
-                work.append(s)
+                work.add(s)
     return [reports[i] for i in sorted(reports)]
 
 
@@ -730,7 +730,7 @@ def step(arch: Arch, effect: Effect, state: State, calls: dict[str, dict[str, Va
         if where and where[0] == "stack":
             where = (where[0], where[1], where[2] + plus)
         registers[unit] = Value(old.tainted, where)
-    new = State(tuple(sorted(registers.items())), frozenset(stack), frozenset(smeared))
+    new = State(registers, frozenset(stack), frozenset(smeared))
     return new, "; ".join(found)
 
 
@@ -766,8 +766,10 @@ def main() -> int:
     status = 0
     for path in sys.argv[3:] or PATHS[arch.name]:
         reports = check(arch, build, path)
-        print(f"ct: static: {arch.name}: {path}: {len(reports)} reports")
-        if reports:
+        if not reports:
+            print(f"ct: static: {arch.name}: {path}: 0 reports")
+        else:
+            print(f"ct: static: {arch.name}: {path}: FAILED ({len(reports)} reports)")
             status = 1
             for line in reports[:10]:
                 print(f"    {line}")
