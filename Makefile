@@ -269,8 +269,8 @@ ct:
 	cmake -S . -B build/ct-msan -DCMAKE_CXX_COMPILER=clang++ $(RELEASE) \
 		-DCMAKE_CXX_FLAGS="-g -fsanitize=memory" -DKESTRELBOX_CT=ON
 	cmake --build build/ct-msan -j $(JOBS) --target ct_harness
-	$(foreach arch,$(CT_CROSS),cmake -S . -B build/ct-$(arch) $(RELEASE) \
-		-DCMAKE_TOOLCHAIN_FILE=cmake/$(toolchain_of_$(arch)).cmake >/dev/null && \
+	$(foreach arch,$(CT_CROSS),(test -f build/ct-$(arch)/CMakeCache.txt || cmake -S . -B build/ct-$(arch) \
+		$(RELEASE) -DCMAKE_TOOLCHAIN_FILE=cmake/$(toolchain_of_$(arch)).cmake >/dev/null) && \
 		cmake --build build/ct-$(arch) -j $(JOBS) --target kestrelbox_core >/dev/null &&) true
 	status=0; tests/ct/run build/ct/ct_harness build/ct-msan/ct_harness || status=1; \
 		$(PYTHON) tests/ct/static_check.py x86-64 build/ct || status=1; \

@@ -596,7 +596,8 @@ def analyse(arch: Arch, function: Function, arguments: dict[str, Value] | None,
         state = states[i]
         after, found = step(arch, code[i].effect, state, calls)
         if found:
-            reports[i] = f"{function.name}+{code[i].address - code[0].address:#x}: {code[i].text.strip()} ({found})"
+            text = re.split(r"\s(//|#)\s", code[i].text)[0].strip()
+            reports[i] = f"{function.name}+{code[i].address - code[0].address:#x}: {text} ({found})"
         effect = code[i].effect
         successors = [] if effect.ends else [i + 1]
         if effect.jump is not None and effect.jump in index:
@@ -771,10 +772,10 @@ def main() -> int:
         else:
             print(f"ct: static: {arch.name}: {path}: FAILED ({len(reports)} reports)")
             status = 1
-            for line in reports[:10]:
+            for line in reports[:3]:
                 print(f"    {line}")
-            if len(reports) > 10:
-                print(f"    ... and {len(reports) - 10} more")
+            if len(reports) > 3:
+                print(f"    ... and {len(reports) - 3} more")
     return status
 
 
