@@ -36,8 +36,9 @@ from dataclasses import dataclass, field
 from pathlib import Path
 from typing import Callable
 
-# A register's abstract value: whether it is tainted, and what address it
-# holds when that is known: ("stack", anchor, offset) or ("const",).
+# A register's abstract value: whether it is tainted, and what it holds when
+# that is known: an address on the stack ("stack", anchor, offset) or a
+# PC-relative one ("const",), or a number ("number", n).
 Where = tuple | None
 
 
@@ -102,6 +103,7 @@ class Effect:
     jump: int | None = None  # a direct branch target in this section
     ends: bool = False  # no fall-through (unconditional branch, return)
     offset_of: tuple[str, int] | None = None  # the first write is that unit plus a constant
+    number: int | None = None  # the write is this immediate
     constant: bool = False  # the writes hold a PC-relative address
     new_anchor: bool = False  # the stack pointer was realigned
     moves: list[tuple[str, str, int]] = field(default_factory=list)  # (unit, from unit, plus) besides
@@ -282,6 +284,8 @@ def a64_decode(mnemonic: str, operands: list[str], relocation: str | None) -> Ef
         sources = [o for o in operands[1:] if not o.startswith("#")]
         if mnemonic in ("eor", "sub", "bic") and len(sources) == 2 and sources[0] == sources[1]:
             effect.reads = []  # x ^ x: zero whatever x holds
+        if mnemonic in ("mov", "movz") and len(operands) == 2 and operands[1].startswith("#"):
+            effect.number = int(operands[1][1:].split()[0], 0)
         if mnemonic in ("add", "sub", "mov") and effect.writes and len(registers) >= 2 and registers[1]:
             immediate = operands[2] if len(operands) > 2 else "#0"
             if immediate.startswith("#") and len(operands) <= 3:
@@ -480,6 +484,8 @@ def x86_decode(mnemonic: str, operands: list[str], relocation: str | None) -> Ef
             effect.offset_of = (registers[0], -value if mnemonic == "sub" else value)
         if mnemonic == "mov" and len(registers) == 2 and registers[1]:
             effect.offset_of = (registers[1], 0)
+        if mnemonic == "mov" and len(operands) == 2 and re.match(r"^(0x)?[0-9a-f]+$", operands[1]):
+            effect.number = int(operands[1], 16 if operands[1].startswith("0x") else 10)
         if mnemonic == "and" and registers[0] == "rsp":
             effect.new_anchor = True
     if mnemonic.startswith(("cmov", "set", "adc", "sbb")):
@@ -691,6 +697,18 @@ def step(arch: Arch, effect: Effect, state: State, calls: dict[str, dict[str, Va
                 registers[memory.base] = Value(old.tainted, where)
     if effect.call is not None:
         arguments = {u: value(u) for u in arch.arguments}
+        # The callee may write secrets wherever a stack address passed to
+        # it points: as far as the next argument that is a known number (a
+        # length) says, else anywhere in that frame. A later register that
+        # holds the same address (a copy the call does not take) adds nothing.
+        passed_values = list(arguments.values())
+        for k, v in enumerate(passed_values):
+            if v.where and v.where[0] == "stack" and v.where not in (a.where for a in passed_values[:k]):
+                size = next((a.where[1] for a in passed_values[k + 1:] if a.where and a.where[0] == "number"), None)
+                if size is None:
+                    smeared.add(v.where[1])
+                else:
+                    stack.update((v.where[1], v.where[2] + j) for j in range(size))
         seen = calls.setdefault(effect.call, {})
         for u, v in arguments.items():
             seen[u] = seen[u].join(Value(v.tainted)) if u in seen else Value(v.tainted)
@@ -709,6 +727,8 @@ def step(arch: Arch, effect: Effect, state: State, calls: dict[str, dict[str, Va
             result = result.join(Value(value(arch.flags).tainted))
         if effect.constant:
             result = Value(result.tainted, ("const",))
+        elif effect.number is not None:
+            result = Value(False, ("number", effect.number))
         elif effect.offset_of and not result.tainted:
             base = value(effect.offset_of[0]).where
             if base and base[0] == "stack":
