@@ -22,9 +22,19 @@ register to a general one included), and through stack slots at known
 offsets. Taint only grows, so iterating over each function's instructions
 until nothing changes (a branch goes both ways) reaches a fixed point.
 
-An architecture is a table (Arch): its disassembler, its register names,
-and which mnemonics load, store, branch, set or read flags, or read the
-register they write.
+An architecture is an Arch: its disassembler, stack pointer, flags,
+argument and caller-saved registers, which registers are vector ones, and
+a decoder that says what each instruction reads, writes, loads, stores and
+branches on. A load/store instruction set's decoder is a Table: how its
+operands name registers (lanes, lists and register pairs as one unit each
+per register they touch: AArch32's q<n> as d<2n> and d<2n+1>), how it
+writes an address (ARM's [base, index], POWER's d(rA) and indexed rA,rB,
+RISC-V's (rs1) with the index vector of vluxei/vloxei), and its mnemonic
+classes (loads such as vld1, lxvd2x, vle8.v; branches on flags such as
+bne, beq cr7; branches on registers such as cbz, bnez; moves out of the
+vector registers need no class, since every write takes the taint of what
+the instruction reads). x86-64, with its two-operand forms and implicit
+stack, has a decoder of its own.
 """
 
 from __future__ import annotations
@@ -140,21 +150,116 @@ def split_operands(text: str) -> list[str]:
     return out
 
 
+# ------------------------------------------------ load/store instruction sets
+
+
+@dataclass(frozen=True)
+class Table:
+    """A load/store instruction set as the disassembler spells it, whose
+    instructions write their first operand from the others (a store reads
+    them all): the functions that read its operands' syntax, and the classes
+    of its mnemonics (regular expressions matched whole)."""
+
+    units: Callable[[str], list[str]]  # the registers an operand names
+    memory: Callable[[list[str], str], tuple[Memory, int]]  # the address operand, and how many precede it
+    immediate: Callable[[str], int | None]  # an immediate operand's value
+    loads: str
+    stores: str
+    store_status: str  # stores whose first operand receives a status
+    branches_on_flags: str  # conditional branches on the flags
+    branches_on_registers: str  # conditional branches on every operand but the target
+    jumps: str  # unconditional direct branches
+    calls: str
+    indirect_jumps: str  # branches to a register (the link register when none is named)
+    indirect_calls: str
+    link: str
+    constants: str  # a PC-relative address into the destination
+    numbers: str  # an immediate into the destination
+    adds: str  # the destination is a register plus an immediate
+    subtracts: str  # ... minus an immediate
+    sets_flags: str
+    reads_flags: str
+    reads_destination: str  # the destination is also a source (accumulate, insert, AES rounds)
+    no_destination: str  # every register operand is a source (compares, prefetch, hints)
+    zeroing: str  # with two equal sources the result is zero, whatever they hold
+    partial: str  # a destination operand that names part of a register (a lane)
+
+
+def table_decode(t: Table) -> Callable[[str, list[str], str | None], Effect]:
+    def match(pattern: str, mnemonic: str) -> bool:
+        return re.fullmatch(pattern, mnemonic) is not None
+
+    def decode(mnemonic: str, operands: list[str], relocation: str | None) -> Effect:
+        effect = Effect()
+        registers = [t.units(o) for o in operands]
+        every = [u for r in registers for u in r]
+        target = operands[-1] if operands else ""
+        symbol = re.search(r"<([^>+]+)", target)
+        if match(t.calls, mnemonic):
+            effect.call = relocation or (symbol.group(1) if symbol else "?")
+            return effect
+        if match(t.indirect_jumps, mnemonic) or match(t.indirect_calls, mnemonic):
+            effect.condition = every or [t.link]
+            effect.ends = match(t.indirect_jumps, mnemonic)
+            return effect
+        branch = [match(p, mnemonic) for p in (t.jumps, t.branches_on_flags, t.branches_on_registers)]
+        if any(branch):
+            if relocation:  # a tail call out of this object's section
+                effect.call, effect.ends = relocation, True
+                return effect
+            effect.jump = int(target.split()[0], 16)
+            effect.ends = branch[0]
+            effect.flags_in = branch[1]
+            effect.condition = [u for r in registers[:-1] for u in r] if branch[2] else []
+            return effect
+        if match(t.constants, mnemonic):
+            effect.writes, effect.constant = registers[0], True
+            return effect
+        load, store = match(t.loads, mnemonic), match(t.stores, mnemonic)
+        if load or store:
+            memory, at = t.memory(operands, mnemonic)
+            data = operands[:at]
+            if store:
+                effect.store = memory
+                if match(t.store_status, mnemonic):
+                    effect.writes, data = t.units(data[0]), data[1:]
+                effect.stored = [u for o in data for u in t.units(o)]
+            else:
+                effect.load = memory
+                effect.writes = [u for o in data for u in t.units(o)]
+                if data and re.search(t.partial, data[0]):
+                    effect.reads = list(effect.writes)  # a lane load keeps the other lanes
+            return effect
+        if match(t.no_destination, mnemonic):
+            effect.reads = every
+        elif registers:
+            effect.writes = registers[0]
+            effect.reads = [u for r in registers[1:] for u in r]
+            if match(t.reads_destination, mnemonic) or re.search(t.partial, operands[0]):
+                effect.reads += effect.writes
+            sources = operands[1:]
+            if match(t.zeroing, mnemonic) and len(sources) == 2 and sources[0] == sources[1]:
+                effect.reads = []
+            immediate = t.immediate(operands[-1]) if len(operands) > 1 else None
+            if match(t.numbers, mnemonic) and len(operands) == 2 and immediate is not None:
+                effect.number = immediate
+            moved = len(operands) == 2 and registers[1] and match(t.adds, mnemonic)
+            if moved or (len(operands) == 3 and registers[1] and immediate is not None
+                         and (match(t.adds, mnemonic) or match(t.subtracts, mnemonic))):
+                plus = 0 if moved else immediate
+                effect.offset_of = (registers[1][0], -plus if match(t.subtracts, mnemonic) else plus)
+        effect.flags_out = match(t.sets_flags, mnemonic)
+        effect.flags_in = match(t.reads_flags, mnemonic)
+        return effect
+
+    return decode
+
+
 # ---------------------------------------------------------------- AArch64
 
 A64_GPR = re.compile(r"^[xw]([0-9]|[12][0-9]|30)$")
 A64_VEC = re.compile(r"^[vqdshbz]([0-9]|[12][0-9]|3[01])(\.\w+)?(\[\d+\])?$")
 A64_SIZES = {"q": 16, "d": 8, "x": 8, "s": 4, "w": 4, "h": 2, "b": 1, "v": 16, "z": 16}
-A64_FLAG_SETTERS = {"cmp", "cmn", "tst", "adds", "subs", "ands", "bics", "adcs", "sbcs", "negs", "ngcs",
-                    "ccmp", "ccmn", "fcmp", "fcmpe", "fccmp", "fccmpe"}
-A64_FLAG_READERS = {"csel", "csinc", "csinv", "csneg", "cset", "csetm", "cinc", "cinv", "cneg", "adc",
-                    "adcs", "sbc", "sbcs", "ngc", "ngcs", "ccmp", "ccmn", "fcsel", "fccmp", "fccmpe"}
-A64_NO_DESTINATION = {"cmp", "cmn", "tst", "fcmp", "fcmpe", "ccmp", "ccmn", "fccmp", "fccmpe", "prfm", "nop",
-                      "hint", "dmb", "dsb", "isb", "bti", "paciasp", "autiasp"}
-A64_READS_DESTINATION = {"movk", "bsl", "bit", "bif", "mla", "mls", "fmla", "fmls", "tbx", "ins", "sli", "sri",
-                         "usra", "ssra", "ursra", "srsra", "uaba", "saba", "uabal", "sabal", "uadalp", "sadalp",
-                         "aese", "aesd", "smlal", "umlal", "smlsl", "umlsl", "sdot", "udot", "sha1c", "sha1m",
-                         "sha1p", "sha1su0", "sha1su1", "sha256h", "sha256h2", "sha256su0", "sha256su1"}
 
 
 def a64_unit(operand: str) -> str | None:
@@ -180,6 +285,8 @@ def a64_units(operand: str) -> list[str]:
             first, last = (int(re.match(r"[vz](\d+)", p.strip()).group(1)) for p in inner.split("-"))
             return [f"v{n % 32}" for n in range(first, first + (last - first) % 32 + 1)]
         return [u for u in (a64_unit(p) for p in inner.split(",")) if u]
+    if operand.startswith("["):
+        return [u for p in split_operands(operand.strip("[]!")) for u in a64_units(p)]
     unit = a64_unit(operand.split()[0]) if operand else None
     return [unit] if unit else []
 
@@ -188,112 +295,39 @@ def a64_size(operand: str, mnemonic: str) -> int:
     for suffix, size in (("b", 1), ("h", 2), ("sw", 4), ("sh", 2), ("sb", 1)):
         if mnemonic in ("ldr" + suffix, "str" + suffix, "ldur" + suffix, "stur" + suffix):
             return size
-    letter = operand.strip().lower()[:1]
     if operand.strip().startswith("{"):
         return 16 * max(1, len(a64_units(operand)))
-    return A64_SIZES.get(letter, 8)
+    return A64_SIZES.get(operand.strip().lower()[:1], 8)
+
+
+def a64_immediate(operand: str) -> int | None:
+    match = re.fullmatch(r"#(-?(0x)?[0-9a-f]+)(\s.*)?", operand.strip())
+    return int(match.group(1), 0) if match else None
 
 
 def a64_memory(operands: list[str], mnemonic: str) -> tuple[Memory, int]:
-    """The [..] operand, and how many operands before it hold data."""
-    at = next(i for i, o in enumerate(operands) if o.startswith("["))
+    """[base, #imm], [base, index, extend], [base, #imm]! and [base], #imm
+    or [base], xm (post-index); a literal (no brackets) is PC-relative."""
+    at = next((i for i, o in enumerate(operands) if o.startswith("[")), None)
+    if at is None:
+        return Memory([], "pc"), len(operands) - 1
     text = operands[at]
-    inner = text[1:text.index("]")]
-    parts = split_operands(inner)
-    base = a64_unit(parts[0])
+    parts = split_operands(text[1:text.index("]")])
     units = [u for p in parts for u in a64_units(p)]
-    displacement = 0
-    indexed = False
-    for p in parts[1:]:
-        if p.startswith("#"):
-            displacement = int(p[1:], 0)
-        elif a64_units(p):
-            indexed = True
-    registers = operands[:at]
-    size = sum(a64_size(o, mnemonic) for o in registers if not o.startswith("#")) if registers else 8
-    memory = Memory(units, base, displacement, indexed, size)
+    displacement = next((a64_immediate(p) for p in parts[1:] if a64_immediate(p) is not None), 0)
+    indexed = any(a64_units(p) for p in parts[1:])
+    data = [o for o in operands[:at] if not o.startswith("#")]
+    size = sum(a64_size(o, mnemonic) for o in data) or 8
+    memory = Memory(units, a64_unit(parts[0]), displacement, indexed, size)
     if text.endswith("!"):
         memory.writeback = displacement
-    if at + 1 < len(operands):  # post-index: [base], #imm or [base], xm
+    if at + 1 < len(operands):
         after = operands[at + 1]
-        if after.startswith("#"):
-            memory.writeback = int(after[1:], 0)
+        if a64_immediate(after) is not None:
+            memory.writeback = a64_immediate(after)
         else:
             memory.writeback_by = a64_units(after)
     return memory, at
-
-
-def a64_decode(mnemonic: str, operands: list[str], relocation: str | None) -> Effect:
-    effect = Effect()
-    if mnemonic in ("nop", "hint", "bti", "dmb", "dsb", "isb", "paciasp", "autiasp"):
-        return effect
-    if mnemonic.startswith("b.") or mnemonic in ("b", "bl", "cbz", "cbnz", "tbz", "tbnz"):
-        target = operands[-1].split()[0] if operands else "0"
-        symbol = re.search(r"<([^>+]+)(\+0x[0-9a-f]+)?>", operands[-1]) if operands else None
-        if mnemonic == "bl":
-            effect.call = relocation or (symbol.group(1) if symbol else "?")
-            return effect
-        if relocation:  # a tail call out of this object's section
-            effect.call, effect.ends = relocation, True
-            return effect
-        effect.jump = int(target, 16)
-        if mnemonic.startswith("b."):
-            effect.flags_in = True
-        elif mnemonic != "b":
-            effect.condition = a64_units(operands[0])
-        effect.ends = mnemonic == "b"
-        return effect
-    if mnemonic in ("br", "blr", "ret", "braa", "retaa"):
-        effect.condition = a64_units(operands[0]) if operands else ["x30"]
-        effect.ends = mnemonic != "blr"
-        return effect
-    if mnemonic in ("adr", "adrp"):
-        effect.writes, effect.constant = a64_units(operands[0]), True
-        return effect
-    if mnemonic == "ldr" and not any(o.startswith("[") for o in operands):  # a literal: PC-relative
-        effect.writes = a64_units(operands[0])
-        effect.load = Memory([], "pc")
-        return effect
-    if mnemonic.startswith("ld") or mnemonic == "prfm":
-        memory, at = a64_memory(operands, mnemonic)
-        effect.load = memory
-        if mnemonic != "prfm":
-            effect.writes = [u for o in operands[:at] for u in a64_units(o)]
-            if re.search(r"\]\s*$", operands[0]) or re.search(r"\}\[\d+\]", operands[0]):
-                effect.reads = list(effect.writes)  # a lane load keeps the other lanes
-        return effect
-    if mnemonic.startswith("st"):
-        memory, at = a64_memory(operands, mnemonic)
-        effect.store = memory
-        data = operands[:at]
-        if mnemonic.startswith(("stxr", "stlxr", "stxp", "stlxp")):
-            effect.writes, data = a64_units(data[0]), data[1:]
-        effect.stored = [u for o in data for u in a64_units(o)]
-        memory.size = sum(a64_size(o, mnemonic) for o in data) or 8
-        return effect
-    registers = [a64_units(o) for o in operands]
-    if mnemonic in A64_NO_DESTINATION:
-        effect.reads = [u for r in registers for u in r]
-    else:
-        effect.writes = registers[0] if registers else []
-        effect.reads = [u for r in registers[1:] for u in r]
-        partial = bool(operands) and re.search(r"\[\d+\]$", operands[0]) is not None
-        narrow_high = mnemonic.endswith("n2")
-        if mnemonic in A64_READS_DESTINATION or partial or narrow_high:
-            effect.reads += effect.writes
-        sources = [o for o in operands[1:] if not o.startswith("#")]
-        if mnemonic in ("eor", "sub", "bic") and len(sources) == 2 and sources[0] == sources[1]:
-            effect.reads = []  # x ^ x: zero whatever x holds
-        if mnemonic in ("mov", "movz") and len(operands) == 2 and operands[1].startswith("#"):
-            effect.number = int(operands[1][1:].split()[0], 0)
-        if mnemonic in ("add", "sub", "mov") and effect.writes and len(registers) >= 2 and registers[1]:
-            immediate = operands[2] if len(operands) > 2 else "#0"
-            if immediate.startswith("#") and len(operands) <= 3:
-                value = int(immediate[1:].split()[0], 0)
-                effect.offset_of = (registers[1][0], -value if mnemonic == "sub" else value)
-    effect.flags_out = mnemonic in A64_FLAG_SETTERS
-    effect.flags_in = mnemonic in A64_FLAG_READERS
-    return effect
 
 
 ARM64 = Arch(
@@ -305,7 +339,32 @@ ARM64 = Arch(
     arguments=[f"x{n}" for n in range(8)],
     caller_saved=[f"x{n}" for n in range(19)] + ["x30"],
     result="x0",
-    decode=a64_decode,
+    decode=table_decode(Table(
+        units=a64_units,
+        memory=a64_memory,
+        immediate=a64_immediate,
+        loads=r"ld\w*|prfm",
+        stores=r"st\w*",
+        store_status=r"stl?xp?[rbh]?",
+        branches_on_flags=r"b\.\w+",
+        branches_on_registers=r"cbn?z|tbn?z",
+        jumps=r"b",
+        calls=r"bl",
+        indirect_jumps=r"br|ret\w*|bra\w*",
+        indirect_calls=r"blr\w*",
+        link="x30",
+        constants=r"adrp?",
+        numbers=r"movz?",
+        adds=r"add|mov",
+        subtracts=r"sub",
+        sets_flags=r"cmp|cmn|tst|adds|subs|ands|bics|adcs|sbcs|negs|ngcs|ccmp|ccmn|fcmpe?|fccmpe?",
+        reads_flags=r"csel|csinc|csinv|csneg|csetm?|cinc|cinv|cneg|adcs?|sbcs?|ngcs?|ccmp|ccmn|fcsel|fccmpe?",
+        reads_destination=r"movk|bsl|bit|bif|mla|mls|fmla|fmls|tbx|ins|sli|sri|u?r?sra|s?r?sra|[su]aba[l2]*|"
+                          r"[su]adalp|aes[ed]|[su]ml[as]l2?|sqdml[as]l2?|[su]dot|sha\w+|\w+n2",
+        no_destination=r"cmp|cmn|tst|fcmpe?|ccmp|ccmn|fccmpe?|prfm|nop|hint|dmb|dsb|isb|bti|pac\w*|aut\w*",
+        zeroing=r"eor|sub|bic",
+        partial=r"\[\d+\]$",
+    )),
 )
 
 # ----------------------------------------------------------------- x86-64
