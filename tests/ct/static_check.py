@@ -125,7 +125,7 @@ class Arch:
     objdump: list[str]
     stack_pointer: str
     flags: str
-    vector: Callable[[str], bool]  # whether a unit is a vector (or mask) register
+    vectors: tuple[str, ...]  # the vector (and predicate or mask) registers
     arguments: list[str]  # argument registers, in order
     caller_saved: list[str]  # general registers a call may change
     result: str
@@ -335,7 +335,7 @@ ARM64 = Arch(
     objdump=["aarch64-linux-gnu-objdump", "-dr", "--no-show-raw-insn"],
     stack_pointer="sp",
     flags="nzcv",
-    vector=lambda unit: unit[0] in "vp",
+    vectors=tuple(f"v{n}" for n in range(32)) + tuple(f"p{n}" for n in range(16)),
     arguments=[f"x{n}" for n in range(8)],
     caller_saved=[f"x{n}" for n in range(19)] + ["x30"],
     result="x0",
@@ -562,7 +562,7 @@ X86_64 = Arch(
     objdump=["objdump", "-dr", "-M", "intel", "--no-show-raw-insn"],
     stack_pointer="rsp",
     flags="rflags",
-    vector=lambda unit: unit[0] in "vk",
+    vectors=tuple(f"v{n}" for n in range(32)) + tuple(f"k{n}" for n in range(8)),
     arguments=["rdi", "rsi", "rdx", "rcx", "r8", "r9"],
     caller_saved=["rax", "rcx", "rdx", "rsi", "rdi", "r8", "r9", "r10", "r11"],
     result="rax",
@@ -625,12 +625,12 @@ def decode(arch: Arch, text: str, relocation: str | None) -> Effect:
     mnemonic, _, rest = text.partition("\t") if "\t" in text else text.partition(" ")
     mnemonic = mnemonic.strip()
     rest = rest.strip()
-    if arch is X86_64 and mnemonic in ("rep", "repz", "repnz", "notrack", "bnd", "lock", "data16"):
+    if mnemonic in ("rep", "repz", "repnz", "notrack", "bnd", "lock", "data16"):  # x86 prefixes
         first, _, rest = rest.partition(" ")
         mnemonic = f"{mnemonic} {first}"
     operands = split_operands(rest) if rest else []
     try:
-        return arch.decode(mnemonic.lower() if arch is ARM64 else mnemonic, operands, relocation)
+        return arch.decode(mnemonic.lower(), operands, relocation)
     except (ValueError, StopIteration, AttributeError, IndexError) as error:
         sys.exit(f"ct: static: {arch.name}: cannot read `{text}` ({error})")
 
@@ -638,8 +638,7 @@ def decode(arch: Arch, text: str, relocation: str | None) -> Effect:
 def entry_state(arch: Arch, arguments: dict[str, Value] | None) -> State:
     """Pointers and lengths are public; a caller may have left secrets in
     the vector registers."""
-    registers = {f"v{n}": SECRET for n in range(32)}
-    registers.update({f"p{n}": SECRET for n in range(16)} if arch is ARM64 else {f"k{n}": SECRET for n in range(8)})
+    registers = {u: SECRET for u in arch.vectors}
     registers.update(arguments or {})
     registers[arch.stack_pointer] = Value(False, ("stack", "entry", 0))
     return State(registers, frozenset(), frozenset())
@@ -774,9 +773,8 @@ def step(arch: Arch, effect: Effect, state: State, calls: dict[str, dict[str, Va
         passed = any(v.tainted for v in arguments.values())
         for u in arch.caller_saved:
             registers[u] = CLEAN
-        for u in list(registers):
-            if arch.vector(u):
-                registers[u] = SECRET
+        for u in arch.vectors:
+            registers[u] = SECRET
         registers[arch.result] = Value(passed)
         registers[arch.flags] = Value(passed)
     else:
