@@ -8,9 +8,7 @@ to date before each run, and keeps its own build trees and venv from run to
 run, so a mutant costs the rebuild of what it touches. Mutants that share a
 target run one after another on the same builds; each target first runs
 once without a mutant and must pass. A mutant is caught when its target
-fails, or hangs (stopped after TIMEOUT seconds), and, when its entry names
-the check that must catch it (`by CHECK`), that check's line says FAILED
-(`CHECK: FAILED`); one whose target passes or fails only by other checks,
+fails, or hangs (stopped after TIMEOUT seconds); one whose target passes,
 whose text is no longer in its file exactly once (the code moved: update
 the entry with it), or whose build breaks fails the suite. Logs:
 build/mutants/logs.
@@ -46,15 +44,13 @@ class Mutant:
     file: str
     target: str
     what: str = ""
-    by: str = ""
     hunks: list[tuple[str, str]] = field(default_factory=list)
 
 
 def read_mutants() -> list[Mutant]:
     """Entries: `name file target...`, then indented lines: what the mutant
-    stands for, optionally `by CHECK`, `- text` to find and `+ text` to put
-    in its place (several lines each join with newlines; several pairs make
-    several hunks)."""
+    stands for, `- text` to find and `+ text` to put in its place (several
+    lines each join with newlines; several pairs make several hunks)."""
     mutants: list[Mutant] = []
     finds: list[str] = []
     replaces: list[str] = []
@@ -83,8 +79,6 @@ def read_mutants() -> list[Mutant]:
             finds.append(line.split("- ", 1)[1] if "- " in line else "")
         elif text.startswith("+"):
             replaces.append(line.split("+ ", 1)[1] if "+ " in line else "")
-        elif text.startswith("by "):
-            mutants[-1].by = text[3:]
         else:
             mutants[-1].what += (" " if mutants[-1].what else "") + text
     if mutants:
@@ -192,22 +186,13 @@ def main() -> int:
             finally:
                 (TREE / mutant.file).write_text(original)
             seconds = time.monotonic() - started
-            if outcome == "failed" and mutant.by:
-                verdict = f"{mutant.by}: FAILED"
-                named = [line.strip() for line in log.read_text(errors="replace").splitlines() if verdict in line]
-                if named:
-                    why = named[0]
-                else:
-                    outcome, why = "missed", f"failed, but not by {mutant.by} ({why})"
             if outcome in ("failed", "hung"):
                 print(f"caught   {mutant.name} by make {target} ({seconds:.0f} s): {why}")
             else:
-                label = {"passed": "SURVIVED", "broken": "BROKEN  ", "missed": "MISSED  "}[outcome]
+                label = "SURVIVED" if outcome == "passed" else "BROKEN  "
                 detail = f"make {target} passed"
                 if outcome == "broken":
                     detail = f"does not build: {why}"
-                elif outcome == "missed":
-                    detail = f"make {target} {why}"
                 print(f"{label} {mutant.name} ({mutant.what}): {detail}; see {log}")
                 failures.append(mutant.name)
     minutes = (time.monotonic() - began) / 60
