@@ -256,8 +256,9 @@ fuzz: $(PY)
 # MemorySanitizer, which runs the VAES paths that valgrind hides, over a
 # release build with clang (tests/ct/run says what passes); then the vector
 # paths' machine code read by tests/ct/static_check.py, natively and for
-# each cross target, where neither tool runs: the engine cross-built as it
-# ships, in a build tree of its own. Every check runs, and any failure fails.
+# each cross target, where neither tool runs: the engine cross-built by
+# Debian's GCC at the release flags, in a build tree of its own. Every
+# check runs, and any failure fails.
 # The cross targets, each a name of tools/need-packages with its toolchain
 # file in cmake/.
 CT_CROSS := arm64
