@@ -370,8 +370,8 @@ ARM64 = Arch(
 # ----------------------------------------------------------------- x86-64
 
 X86_GPRS = {}
-for _n, _names in enumerate(["rax eax ax al ah", "rbx ebx bx bl bh", "rcx ecx cx cl ch", "rdx edx dx dl dh",
-                             "rsi esi si sil", "rdi edi di dil", "rbp ebp bp bpl", "rsp esp sp spl"]):
+for _names in ["rax eax ax al ah", "rbx ebx bx bl bh", "rcx ecx cx cl ch", "rdx edx dx dl dh",
+               "rsi esi si sil", "rdi edi di dil", "rbp ebp bp bpl", "rsp esp sp spl"]:
     for _name in _names.split():
         X86_GPRS[_name] = _names.split()[0]
 for _n in range(8, 16):
@@ -459,7 +459,7 @@ def x86_decode(mnemonic: str, operands: list[str], relocation: str | None) -> Ef
         operand = operands[0] if operands else ""
         if mnemonic == "call":
             effect.call = relocation or (re.search(r"<([^>+]+)", operand) or [None, "?"])[1]
-            if not relocation and "[" in operand or x86_unit(operand):
+            if (not relocation and "[" in operand) or x86_unit(operand):  # an indirect call
                 effect.condition = x86_memory(operand).units if "[" in operand else [x86_unit(operand)]
             return effect
         if relocation:  # a tail call
@@ -591,14 +591,22 @@ class Function:
     instructions: list[Instruction]
 
 
-def disassemble(arch: Arch, objects: list[Path]) -> list[tuple[Path, list[Function]]]:
-    result = []
+def run(command: list[str]) -> str:
+    done = subprocess.run(command, capture_output=True, text=True)
+    if done.returncode != 0:
+        sys.exit(f"ct: static: FAILED ({' '.join(command)}: {done.stderr.strip()[:200]})")
+    return done.stdout
+
+
+def disassemble(arch: Arch, objects: list[Path]) -> list[Function]:
+    """Every function in the objects, each instruction decoded; a branch
+    with a relocation is a call (or a tail call) to the symbol it names."""
+    result: list[Function] = []
     for obj in objects:
-        symbols = subprocess.run([arch.objdump[0].replace("objdump", "nm"), "--defined-only", str(obj)],
-                                 check=True, capture_output=True, text=True).stdout
+        symbols = run([arch.objdump[0].replace("objdump", "nm"), "--defined-only", str(obj)])
         local = {line.split()[2] for line in symbols.splitlines() if len(line.split()) == 3
                  and line.split()[1] == "t"}
-        listing = subprocess.run([*arch.objdump, str(obj)], check=True, capture_output=True, text=True).stdout
+        listing = run([*arch.objdump, str(obj)])
         functions: list[Function] = []
         for line in listing.splitlines():
             header = re.match(r"^[0-9a-f]+ <(.+)>:$", line)
@@ -616,7 +624,7 @@ def disassemble(arch: Arch, objects: list[Path]) -> list[tuple[Path, list[Functi
             if row and functions and row.group(2).strip() and not row.group(2).startswith("(bad)"):
                 functions[-1].instructions.append(Instruction(int(row.group(1), 16), row.group(2),
                                                               decode(arch, row.group(2), None)))
-        result.append((obj, [f for f in functions if f.instructions]))
+        result += [f for f in functions if f.instructions]
     return result
 
 
@@ -812,17 +820,19 @@ def step(arch: Arch, effect: Effect, state: State, calls: dict[str, dict[str, Va
     return new, "; ".join(found)
 
 
-def check(arch: Arch, build: Path, path: str) -> list[str]:
+def check(arch: Arch, build: Path, path: str) -> tuple[list[str], list[Function]]:
     # The path's own files, named for the engine functions they hold; the
     # CPU-feature readers beside them hold no key or data byte.
     folder = build / "CMakeFiles" / "kestrelbox_core.dir" / "aes" / path
     objects = sorted(o for o in folder.glob("*.o") if o.name.startswith(("aes128_", "cbc_")))
     if not objects:
         sys.exit(f"ct: static: {arch.name}: {path}: no object files under {build}")
-    listing = disassemble(arch, objects)
-    functions = [f for _, fs in listing for f in fs]
-    if not functions:
-        sys.exit(f"ct: static: {arch.name}: {path}: no functions")
+    functions = []
+    for obj in objects:  # a file its gate left empty would pass unread
+        found = disassemble(arch, [obj])
+        if not found:
+            sys.exit(f"ct: static: {arch.name}: {path}: FAILED (no function in {obj.name})")
+        functions += found
     # Local helpers take the argument taint of their callers: iterate until
     # it settles.
     incoming: dict[str, dict[str, Value]] = {}
@@ -833,7 +843,7 @@ def check(arch: Arch, build: Path, path: str) -> list[str]:
             reports += analyse(arch, f, incoming.get(f.name) if f.local else None, calls)
         local_calls = {f.name: calls[f.name] for f in functions if f.local and f.name in calls}
         if local_calls == incoming:
-            return reports
+            return reports, functions
         incoming = local_calls
 
 
@@ -843,9 +853,10 @@ def main() -> int:
     arch, build = ARCHES[sys.argv[1]], Path(sys.argv[2])
     status = 0
     for path in sys.argv[3:] or PATHS[arch.name]:
-        reports = check(arch, build, path)
+        reports, functions = check(arch, build, path)
         if not reports:
-            print(f"ct: static: {arch.name}: {path}: 0 reports")
+            size = sum(len(f.instructions) for f in functions)
+            print(f"ct: static: {arch.name}: {path}: 0 reports; read {len(functions)} functions, {size} instructions")
         else:
             print(f"ct: static: {arch.name}: {path}: FAILED ({len(reports)} reports)")
             status = 1
