@@ -262,15 +262,29 @@ fuzz: $(PY)
 
 # Constant time checked by valgrind's memcheck over a release build, and by
 # MemorySanitizer, which runs the VAES paths that valgrind hides, over a
-# release build with clang (tests/ct/run says what passes).
+# release build with clang (tests/ct/run says what passes); then the vector
+# paths' machine code read by tests/ct/static_check.py, natively and for
+# each cross target, where neither tool runs: the engine cross-built by
+# Debian's GCC at the release flags, in a build tree of its own. Every
+# check runs, and any failure fails.
+# The cross targets, each a name of tools/need-packages with its toolchain
+# file in cmake/.
+CT_CROSS := arm64
+toolchain_of_arm64 := aarch64-linux-gnu
 ct:
-	$(NEED) ct
+	$(NEED) ct $(CT_CROSS)
 	cmake -S . -B build/ct $(RELEASE) -DCMAKE_CXX_FLAGS=-g -DKESTRELBOX_CT=ON
 	cmake --build build/ct -j $(JOBS) --target ct_harness
 	cmake -S . -B build/ct-msan -DCMAKE_CXX_COMPILER=clang++ $(RELEASE) \
 		-DCMAKE_CXX_FLAGS="-g -fsanitize=memory" -DKESTRELBOX_CT=ON
 	cmake --build build/ct-msan -j $(JOBS) --target ct_harness
-	tests/ct/run build/ct/ct_harness build/ct-msan/ct_harness
+	$(foreach arch,$(CT_CROSS),(test -f build/ct-$(arch)/CMakeCache.txt || cmake -S . -B build/ct-$(arch) \
+		$(RELEASE) -DCMAKE_TOOLCHAIN_FILE=cmake/$(toolchain_of_$(arch)).cmake >/dev/null) && \
+		cmake --build build/ct-$(arch) -j $(JOBS) --target kestrelbox_core >/dev/null &&) true
+	status=0; tests/ct/run build/ct/ct_harness build/ct-msan/ct_harness || status=1; \
+		$(PYTHON) tests/ct/static_check.py x86-64 build/ct || status=1; \
+		$(foreach arch,$(CT_CROSS),$(PYTHON) tests/ct/static_check.py $(arch) build/ct-$(arch) || status=1;) \
+		exit $$status
 
 # The mutation suite: each fault in tests/mutants/mutants, put on its own
 # into a scratch copy of the tree (build/mutants/tree, whose builds are kept
