@@ -120,7 +120,7 @@ def failed_tests(lines: list[str]) -> tuple[set[str], set[str]]:
     hung: set[str] = set()
     crashed = False
     for line in lines:
-        if line.startswith("Fatal Python error: "):
+        if "Fatal Python error: " in line:
             crashed = True
         elif crashed and (found := PYTEST_CRASHED.match(line)):
             failed.add(f"{found[1]}::{found[2]}")
@@ -152,14 +152,16 @@ def verdict(status: int | None, log: str, tests: list[str]) -> tuple[bool, str]:
     if status == 0:
         return False, "survived: its target passed"
     lines = log.splitlines()
-    for pattern in (BROKEN, BUILD_FAILED):
-        for line in lines:
-            if pattern.search(line):
-                return False, f"does not build: {line.strip()}"
     failed, hung = failed_tests(lines)
     if hung:
         return False, f"timed out: {', '.join(sorted(hung))}"
     if not failed:
+        # No test ran to fail: the build stopped the target, or something
+        # else did. (Where tests ran, their output may quote such lines.)
+        for pattern in (BROKEN, BUILD_FAILED):
+            for line in lines:
+                if pattern.search(line):
+                    return False, f"does not build: {line.strip()}"
         return False, f"no test failed (make exited with status {status})"
     others = sorted(t for t in failed if not named(t, tests))
     if others:

@@ -26,7 +26,10 @@ def records() -> list[tuple[str, str, str, str]]:
     return found
 
 
-@pytest.mark.parametrize(("status", "tests", "expected", "log"), records())
+@pytest.mark.parametrize(
+    ("status", "tests", "expected", "log"),
+    [pytest.param(*record, id=f"record-{n}") for n, record in enumerate(records(), 1)],
+)
 def test_verdict(status: str, tests: str, expected: str, log: str) -> None:
     caught, why = run.verdict(None if status == "hung" else int(status), log, tests.split(","))
     assert ("caught: " + why if caught else why).startswith(expected)

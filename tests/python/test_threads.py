@@ -134,17 +134,17 @@ def test_a_pipe_drained_by_a_thread_of_the_same_process_does_not_deadlock() -> N
     assert int(done.stdout) == 10_000 * len("key iv length must 16\n")
 
 
-# Daemon threads still in the module when the interpreter finalizes: two
-# inside long encodes and decodes, which run without the interpreter lock,
-# or eight writing the diagnostic line, also without it, most of them
-# waiting to take the lock back at any moment. sys.stdout is left buffered,
+# Daemon threads still in the module when the interpreter finalizes: eight
+# in long encodes and decodes (1 MiB), which run without the interpreter
+# lock, or eight writing the diagnostic line, also without it; most of them
+# wait to take the lock back at any moment. sys.stdout is left buffered,
 # so a process that dies at exit loses its last line.
 EXIT_SCRIPT = """
 import threading, time
 import kestrelbox
 
 key = iv = bytes(16)
-message = bytes(64 << 20)
+message = bytes(1 << 20)
 sealed = kestrelbox.aes_encode(message, key, iv)[1]
 
 def long_calls():
@@ -163,11 +163,13 @@ print("last line")
 """
 
 
-@pytest.mark.parametrize("loops", ["[long_calls] * 2", "[diagnostics] * 8"])
+@pytest.mark.parametrize(
+    "loops", ["[long_calls] * 8", "[diagnostics] * 8"], ids=["long-calls", "diagnostics"]
+)
 def test_daemon_threads_in_the_module_at_exit_never_abort_the_process(loops: str) -> None:
     environment = {name: value for name, value in os.environ.items() if name != "PYTHONUNBUFFERED"}
     script = EXIT_SCRIPT.replace("LOOPS", loops)
-    # 20 runs, five at a time: each holds about 400 MB.
+    # 20 runs, five at a time.
     for _ in range(4):
         runs = [
             subprocess.Popen(
