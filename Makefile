@@ -21,7 +21,7 @@ SID_PYTHONS := 3.14 3.15
 runner_of = $(if $(filter $(1),$(SID_PYTHONS)),tools/sid-root)
 interpreter_of = $(if $(filter $(1),$(SID_PYTHONS)),python$(1),$(call python_of,$(1)))
 
-.PHONY: demo test wheels sdist-test ct test-cpp test-arm64 test-s390x test-wheels-arm64 test-python test-python-3.13 $(addprefix test-python-,$(SID_PYTHONS)) typecheck bench sanitize races fuzz install clean
+.PHONY: demo test wheels sdist-test ct test-cpp test-arm64 test-s390x test-ppc64le test-wheels-arm64 test-python test-python-3.13 $(addprefix test-python-,$(SID_PYTHONS)) typecheck bench sanitize races fuzz install clean
 .PHONY: test-windows check-macos check-cibuildwheel zig-venv docs check-workflows release-venv mutants test-mutants
 
 $(PY):
@@ -73,6 +73,21 @@ test-s390x:
 	qemu-s390x -L /usr/s390x-linux-gnu build/s390x/tests/cpp/kestrelbox_tests --gtest_filter='Paths.*' \
 		| grep -E '^(engine path|chosen)'
 
+# The same for little-endian POWER: ctest runs the suite as a POWER8, and it
+# runs whole again as a POWER8 and as a POWER10, each naming the path it
+# chose (both have the vector crypto instructions). qemu's POWER7 cannot run
+# a ppc64le program at all, since POWER8 is that ABI's oldest processor: the
+# bitsliced choice there is shown by the report tests alone.
+EMULATED_PPC64LE := power8 power10
+test-ppc64le:
+	$(NEED) ppc64le
+	cmake -S . -B build/ppc64le $(RELEASE) -DCMAKE_TOOLCHAIN_FILE=cmake/powerpc64le-linux-gnu.cmake
+	cmake --build build/ppc64le -j $(JOBS)
+	ctest --test-dir build/ppc64le --output-on-failure -j $(JOBS)
+	set -o pipefail; $(foreach cpu,$(EMULATED_PPC64LE),\
+		qemu-ppc64le -cpu $(cpu) -L /usr/powerpc64le-linux-gnu build/ppc64le/tests/cpp/kestrelbox_tests \
+			--gtest_brief=1 | grep -E '^(chosen|\[  (PASSED|FAILED) )' | sed 's/^/$(cpu): /' &&) true
+
 # The module is built where it was last built (build/python/<wheel tag>), so
 # a change costs its recompile, with the build requirements installed in the
 # venv once, and with pybind11's check that every reference count changes
@@ -101,7 +116,8 @@ typecheck: install
 	$(PY) -m mypy --strict examples tests/python docs/doc_examples.py
 
 # Wheels a user can install on any x86-64 or ARM64 Linux with glibc 2.17 or
-# later (manylinux2014), for each CPython we test: the ordinary
+# later (manylinux2014), and on POWER (ppc64le) with glibc 2.34 or later,
+# for each CPython we test: the ordinary
 # scikit-build-core build with zig's toolchain as the compiler (tools/zig-c++,
 # libc++ linked in statically), tagged by auditwheel repair, checked by
 # tools/check-wheel and by twine; each x86-64 wheel is then installed into a
@@ -120,6 +136,14 @@ ZIG_VENV := build/zig-venv
 ZIGLANG := ziglang==0.17.0
 WHEEL_PYTHONS := 3.12 3.13 $(SID_PYTHONS)
 arm64_include_of = $(if $(filter 3.12,$(1)),$$(pyenv prefix "$$(pyenv latest 3.12)")/include/python3.12,$$root/usr/include/python$(1))
+# The POWER wheels likewise, against the ppc64el headers of
+# tools/foreign-root (3.12's from pyenv, whose sizes are ppc64le's too), for
+# glibc 2.34 (manylinux_2_34): zig's libc++ for ppc64le has the IEEE 128-bit
+# long double, whose printf functions glibc has from 2.32 on, and auditwheel
+# knows no manylinux between 2.31 and 2.34. (Built for an older glibc, those
+# functions stay unversioned references that fail on import there; zig's
+# 2.17 headers are incomplete for ppc64le besides.)
+ppc64le_include_of = $(if $(filter 3.12,$(1)),$$(pyenv prefix "$$(pyenv latest 3.12)")/include/python3.12,$$root/usr/include/python$(1))
 wheels: zig-venv release-venv
 	$(NEED) wheels
 	rm -rf build/wheels dist/*manylinux*
@@ -133,8 +157,15 @@ wheels: zig-venv release-venv
 			build/wheels/venv-$(v)/bin/python -m pip wheel --quiet --no-deps . -w build/wheels/raw-arm64 \
 			-C cmake.define.Python_INCLUDE_DIR=$(call arm64_include_of,$(v)) \
 			-C cmake.define.PYTHON_MODULE_EXTENSION=.cpython-$(subst .,,$(v))-aarch64-linux-gnu.so &&) true
+	root=$$(tools/foreign-root ppc64el) && $(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) env \
+		CC=$(CURDIR)/tools/zig-cc CXX=$(CURDIR)/tools/zig-c++ ZIG_TARGET=powerpc64le-linux-gnu.2.34 \
+		CXXFLAGS="-idirafter $$root/usr/include" LDFLAGS=-s _PYTHON_HOST_PLATFORM=linux-ppc64le \
+			build/wheels/venv-$(v)/bin/python -m pip wheel --quiet --no-deps . -w build/wheels/raw-ppc64le \
+			-C cmake.define.Python_INCLUDE_DIR=$(call ppc64le_include_of,$(v)) \
+			-C cmake.define.PYTHON_MODULE_EXTENSION=.cpython-$(subst .,,$(v))-powerpc64le-linux-gnu.so &&) true
 	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat manylinux_2_17_x86_64 -w dist build/wheels/raw/*.whl
 	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat auto -w dist build/wheels/raw-arm64/*.whl
+	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat auto -w dist build/wheels/raw-ppc64le/*.whl
 	tools/check-wheel $(ZIG_VENV)/bin/auditwheel dist/*manylinux*.whl
 	$(RELEASE_VENV)/bin/twine check --strict dist/*manylinux*.whl
 	$(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) build/wheels/venv-$(v)/bin/python -m pip install --quiet \

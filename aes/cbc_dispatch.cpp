@@ -22,6 +22,10 @@ const cbc_path cbc_paths[] = {
     {"vperm", always, aes128_expand_key_vperm, cbc_encrypt_vperm, cbc_decrypt_vperm},
     {"armv8", cpu_has_armv8_aes, aes128_expand_key_armv8, cbc_encrypt_armv8, cbc_decrypt_armv8},
 #endif
+#if KESTRELBOX_PPC64
+    {"power8", cpu_has_power8_crypto, aes128_expand_key_power8, cbc_encrypt_power8,
+     cbc_decrypt_power8},
+#endif
 };
 const std::size_t cbc_path_count = sizeof cbc_paths / sizeof cbc_paths[0];
 

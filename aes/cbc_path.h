@@ -4,9 +4,9 @@
 // need the CPU features their `available` reports (the vector-permute one
 // SSSE3, or NEON, which every ARM64 processor has). The public cbc_ functions
 // and aes128_init use the fastest available path, chosen once. Each family
-// lives in a folder of its own (portable/, bitsliced/, vperm/, x86/, arm/),
-// every vector and hardware file gated inside on the target as compiler.h
-// names it.
+// lives in a folder of its own (portable/, bitsliced/, vperm/, x86/, arm/,
+// ppc/), every vector and hardware file gated inside on the target as
+// compiler.h names it.
 //
 // Both directions take separate `output` and `input`, which may be the same
 // buffer but must not otherwise overlap, so a caller can encrypt or decrypt
@@ -102,6 +102,16 @@ void cbc_encrypt_armv8(aes128_context& context, std::uint8_t* output, const std:
                        std::uint64_t length);
 void cbc_decrypt_armv8(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                        std::uint64_t length);
+#endif
+
+#if KESTRELBOX_PPC64
+// POWER8 vector crypto: key schedule with VSBOX, serial encryption, and
+// decryption eight blocks at a time.
+void aes128_expand_key_power8(aes128_context& context, const std::uint8_t* key);
+void cbc_encrypt_power8(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
+                        std::uint64_t length);
+void cbc_decrypt_power8(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
+                        std::uint64_t length);
 #endif
 
 KESTRELBOX_LOCAL_END

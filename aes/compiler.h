@@ -24,6 +24,13 @@
 #else
 #define KESTRELBOX_ARM64 0
 #endif
+// Little-endian 64-bit POWER, the only POWER that Linux distributions build
+// for POWER8 and later.
+#if defined(__powerpc64__) && defined(__LITTLE_ENDIAN__)
+#define KESTRELBOX_PPC64 1
+#else
+#define KESTRELBOX_PPC64 0
+#endif
 
 // The project's own declarations, between these two, are hidden: a call to
 // a function of ours that has no definition is a link error of the
@@ -155,4 +162,35 @@ inline void clear_neon_registers() {
               "v25", "v26", "v27", "v28", "v29", "v30", "v31");
 }
 #endif
+#endif
+
+#if KESTRELBOX_PPC64
+// The ELFv2 ABI gives the caller back v20-v31 (vs52-vs63) whole and the
+// floating-point half (doubleword 0) of vs14-vs31, which the compiler saves
+// and restores around this statement: everything else of vs0-vs51 is
+// cleared, and v20-v31 hold the caller's values again once the path's
+// epilogue has restored them.
+#define KESTRELBOX_VSX_CLOBBERS_0_31                                                             \
+    "vs0", "vs1", "vs2", "vs3", "vs4", "vs5", "vs6", "vs7", "vs8", "vs9", "vs10", "vs11", "vs12", \
+        "vs13", "vs14", "vs15", "vs16", "vs17", "vs18", "vs19", "vs20", "vs21", "vs22", "vs23", \
+        "vs24", "vs25", "vs26", "vs27", "vs28", "vs29", "vs30", "vs31"
+
+inline void clear_vsx_registers() {
+    __asm__ volatile(
+        "xxlxor 0, 0, 0\n xxlxor 1, 1, 1\n xxlxor 2, 2, 2\n xxlxor 3, 3, 3\n"
+        "xxlxor 4, 4, 4\n xxlxor 5, 5, 5\n xxlxor 6, 6, 6\n xxlxor 7, 7, 7\n"
+        "xxlxor 8, 8, 8\n xxlxor 9, 9, 9\n xxlxor 10, 10, 10\n xxlxor 11, 11, 11\n"
+        "xxlxor 12, 12, 12\n xxlxor 13, 13, 13\n xxlxor 14, 14, 14\n xxlxor 15, 15, 15\n"
+        "xxlxor 16, 16, 16\n xxlxor 17, 17, 17\n xxlxor 18, 18, 18\n xxlxor 19, 19, 19\n"
+        "xxlxor 20, 20, 20\n xxlxor 21, 21, 21\n xxlxor 22, 22, 22\n xxlxor 23, 23, 23\n"
+        "xxlxor 24, 24, 24\n xxlxor 25, 25, 25\n xxlxor 26, 26, 26\n xxlxor 27, 27, 27\n"
+        "xxlxor 28, 28, 28\n xxlxor 29, 29, 29\n xxlxor 30, 30, 30\n xxlxor 31, 31, 31\n"
+        "xxlxor 32, 32, 32\n xxlxor 33, 33, 33\n xxlxor 34, 34, 34\n xxlxor 35, 35, 35\n"
+        "xxlxor 36, 36, 36\n xxlxor 37, 37, 37\n xxlxor 38, 38, 38\n xxlxor 39, 39, 39\n"
+        "xxlxor 40, 40, 40\n xxlxor 41, 41, 41\n xxlxor 42, 42, 42\n xxlxor 43, 43, 43\n"
+        "xxlxor 44, 44, 44\n xxlxor 45, 45, 45\n xxlxor 46, 46, 46\n xxlxor 47, 47, 47\n"
+        "xxlxor 48, 48, 48\n xxlxor 49, 49, 49\n xxlxor 50, 50, 50\n xxlxor 51, 51, 51\n" ::
+            : KESTRELBOX_VSX_CLOBBERS_0_31, "v0", "v1", "v2", "v3", "v4", "v5", "v6", "v7", "v8",
+              "v9", "v10", "v11", "v12", "v13", "v14", "v15", "v16", "v17", "v18", "v19");
+}
 #endif

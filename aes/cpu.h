@@ -44,4 +44,25 @@ x86_cpu_features x86_features_of(const x86_cpu_report& report);
 bool cpu_has_armv8_aes();  // the ARMv8 Crypto Extensions' AES instructions
 #endif
 
+// What the Linux kernel reports of a POWER processor, as much as the choice
+// reads: AT_HWCAP and AT_HWCAP2.
+struct ppc_cpu_report {
+    std::uint64_t hwcap;
+    std::uint64_t hwcap2;
+};
+
+struct ppc_cpu_features {
+    bool vec_crypto;
+};
+
+// The paths a report allows: the POWER8 path needs the vector crypto
+// instructions (PPC_FEATURE2_VEC_CRYPTO) and the rest of ISA 2.07 with VSX,
+// for which its files are built. Built on every target, so that it is
+// tested on every target.
+ppc_cpu_features ppc_features_of(const ppc_cpu_report& report);
+
+#if KESTRELBOX_PPC64
+bool cpu_has_power8_crypto();  // POWER8's vector crypto instructions, VCIPHER and kin
+#endif
+
 KESTRELBOX_LOCAL_END

@@ -207,6 +207,8 @@ TEST(Paths, BuildHoldsItsProcessorsPaths) {
         expected.insert(expected.end(), {"vperm", "aesni", "vaes256", "vaes512"});
     } else if (processor == "aarch64" || processor == "arm64") {
         expected.insert(expected.end(), {"vperm", "armv8"});
+    } else if (processor == "ppc64le") {
+        expected.insert(expected.end(), {"power8"});
     }
     std::vector<std::string> held;
     for (std::size_t i = 0; i < cbc_path_count; ++i) {
@@ -306,5 +308,36 @@ TEST(Paths, ChosenOnlyWhereTheProcessorAndTheOperatingSystemAllow) {
     }
 }
 #endif
+
+// The choice on POWER from what the kernel reports (AT_HWCAP, AT_HWCAP2):
+// the POWER8 path only with the vector crypto instructions and the rest of
+// ISA 2.07 with VSX, for which its files are built. Checked on every target.
+TEST(Paths, Power8ChosenOnlyWhereTheKernelReportsVectorCrypto) {
+    constexpr std::uint64_t altivec = 0x10000000, vsx = 0x00000080;
+    constexpr std::uint64_t arch_2_07 = 0x80000000, vec_crypto = 0x02000000;
+    // What Linux reports on a POWER9 (the 64-bit, FPU, MMU, DFP and other
+    // bits around the ones read) and on a POWER10.
+    constexpr std::uint64_t power9 = 0xdc0065c2, power9_2 = 0xbee00000;
+    constexpr std::uint64_t power10_2 = power9_2 | 0x00040000 | 0x00020000;
+    const struct {
+        const char* what;
+        ppc_cpu_report report;
+        bool expected;
+    } cases[] = {
+        {"POWER9", {power9, power9_2}, true},
+        {"POWER10", {power9, power10_2}, true},
+        {"the four bits alone", {altivec | vsx, arch_2_07 | vec_crypto}, true},
+        {"no vector crypto", {power9, power9_2 & ~vec_crypto}, false},
+        {"no ISA 2.07", {power9, power9_2 & ~arch_2_07}, false},
+        {"no VSX", {power9 & ~vsx, power9_2}, false},
+        {"no AltiVec", {power9 & ~altivec, power9_2}, false},
+        {"vector crypto bit in AT_HWCAP", {power9 | vec_crypto, 0}, false},
+        {"POWER7", {power9, 0x00000000}, false},
+        {"nothing", {0, 0}, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ppc_features_of(c.report).vec_crypto, c.expected) << c.what;
+    }
+}
 
 }  // namespace
