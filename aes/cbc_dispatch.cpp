@@ -25,6 +25,34 @@ const cbc_path cbc_paths[] = {
 };
 const std::size_t cbc_path_count = sizeof cbc_paths / sizeof cbc_paths[0];
 
+#if KESTRELBOX_X86_64
+// The x86 entries of cbc_paths, by their place in it.
+static const cbc_path& bitsliced_path = cbc_paths[1];
+static const cbc_path& vperm_path = cbc_paths[2];
+static const cbc_path& aesni_path = cbc_paths[3];
+static const cbc_path& vaes256_path = cbc_paths[4];
+static const cbc_path& vaes512_path = cbc_paths[5];
+
+// Below sixteen blocks both VAES paths run AES-NI's loop, and AES-NI alone
+// saves their wider registers' clearing; from sixteen the widest leads
+// (VAES-512 decrypts sixteen in four registers, VAES-256 in eight).
+constexpr std::uint64_t vaes_from = 16;
+
+const cbc_path& cbc_decrypt_path_x86(const x86_cpu_features& usable, std::uint64_t length) {
+    const std::uint64_t blocks = (length + 15) / 16;
+    if (usable.vaes512 && blocks >= vaes_from) {
+        return vaes512_path;
+    }
+    if (usable.vaes256 && blocks >= vaes_from) {
+        return vaes256_path;
+    }
+    if (usable.aesni) {
+        return aesni_path;
+    }
+    return usable.ssse3 ? vperm_path : bitsliced_path;
+}
+#endif
+
 // A known-answer check against the portable path over enough blocks to
 // cover every path's wide loop and its tail, in place and out of place.
 bool cbc_path_agrees_with_portable(const cbc_path& path) {
@@ -74,6 +102,24 @@ const cbc_path& cbc_fastest_path() {
     return chosen;
 }
 
+const cbc_path& cbc_decrypt_path(std::uint64_t length) {
+#if KESTRELBOX_X86_64
+    // The paths the processor has that agree with the portable one, as
+    // cbc_fastest_path asks, found on first use and kept.
+    static const x86_cpu_features usable = [] {
+        const auto runs = [](const cbc_path& path) {
+            return path.available() && cbc_path_agrees_with_portable(path);
+        };
+        return x86_cpu_features{runs(vperm_path), runs(aesni_path), runs(vaes256_path),
+                                runs(vaes512_path)};
+    }();
+    return cbc_decrypt_path_x86(usable, length);
+#else
+    (void)length;
+    return cbc_fastest_path();
+#endif
+}
+
 void aes128_init(aes128_context& context, const std::uint8_t* key, const std::uint8_t* iv) {
     cbc_fastest_path().expand_key(context, key);
     std::memcpy(context.chain_block, iv, 16);
@@ -89,10 +135,10 @@ void cbc_encrypt(aes128_context& context, std::uint8_t* output, const std::uint8
 }
 
 void cbc_decrypt_in_place(aes128_context& context, std::uint8_t* buffer, std::uint64_t length) {
-    cbc_fastest_path().decrypt(context, buffer, buffer, length);
+    cbc_decrypt_path(length).decrypt(context, buffer, buffer, length);
 }
 
 void cbc_decrypt(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                  std::uint64_t length) {
-    cbc_fastest_path().decrypt(context, output, input, length);
+    cbc_decrypt_path(length).decrypt(context, output, input, length);
 }

@@ -24,6 +24,7 @@
 
 #include "aes128.h"
 #include "compiler.h"
+#include "cpu.h"
 
 struct cbc_path {
     const char* name;
@@ -43,6 +44,18 @@ extern const std::size_t cbc_path_count;
 // The last available entry of cbc_paths that agrees with the portable path,
 // else the bitsliced one, found on first use and kept.
 const cbc_path& cbc_fastest_path();
+
+// The path that decrypts `length` bytes: the fastest one, but on x86 a
+// narrower one for buffers too short for a wider path's width to pay.
+const cbc_path& cbc_decrypt_path(std::uint64_t length);
+
+#if KESTRELBOX_X86_64
+// Which path decrypts `length` bytes fastest, of those `usable` allows: the
+// widest VAES path from sixteen blocks, AES-NI below (where the VAES paths
+// run AES-NI's loop too), and without AES-NI the vector-permute path, or
+// else the bitsliced one.
+const cbc_path& cbc_decrypt_path_x86(const x86_cpu_features& usable, std::uint64_t length);
+#endif
 
 // Whether `path` gives the portable path's key schedule, ciphertext,
 // plaintext and chain_block on a fixed buffer; `path` must be available.
