@@ -87,7 +87,7 @@ void cbc_decrypt_vperm(aes128_context& context, std::uint8_t* output, const std:
 #endif
 
 #if KESTRELBOX_X86_64
-// AES-NI: key schedule with AESKEYGENASSIST, serial encryption, and
+// AES-NI: key schedule with AESENCLAST, serial encryption, and
 // decryption eight blocks at a time.
 void aes128_expand_key_aesni(aes128_context& context, const std::uint8_t* key);
 void cbc_encrypt_aesni(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
