@@ -1,6 +1,7 @@
 // The engine's public entry points, each handing over to the fastest path
 // the processor has. Every path gives the same bytes and the same
 // chain_block, so the choice is invisible but for speed.
+#include <algorithm>
 #include <cstring>
 
 #include "cbc_path.h"
@@ -9,18 +10,24 @@
 static bool always() { return true; }
 
 const cbc_path cbc_paths[] = {
-    {"portable", always, aes128_expand_key, cbc_encrypt_portable, cbc_decrypt_portable},
+    {"portable", always, aes128_expand_key, cbc_encrypt_portable, cbc_decrypt_portable, 2048,
+     2048},
     {"bitsliced", always, aes128_expand_key_bitsliced, cbc_encrypt_bitsliced,
-     cbc_decrypt_bitsliced},
+     cbc_decrypt_bitsliced, 2048, 2048},
 #if KESTRELBOX_X86_64
-    {"vperm", cpu_has_ssse3, aes128_expand_key_vperm, cbc_encrypt_vperm, cbc_decrypt_vperm},
-    {"aesni", cpu_has_aesni, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_aesni},
-    {"vaes256", cpu_has_vaes256, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_vaes256},
-    {"vaes512", cpu_has_vaes512, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_vaes512},
+    {"vperm", cpu_has_ssse3, aes128_expand_key_vperm, cbc_encrypt_vperm, cbc_decrypt_vperm, 1024,
+     1536},
+    {"aesni", cpu_has_aesni, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_aesni, 512,
+     512},
+    {"vaes256", cpu_has_vaes256, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_vaes256,
+     512, 2048},
+    {"vaes512", cpu_has_vaes512, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_vaes512,
+     512, 2048},
 #endif
 #if KESTRELBOX_ARM64
-    {"vperm", always, aes128_expand_key_vperm, cbc_encrypt_vperm, cbc_decrypt_vperm},
-    {"armv8", cpu_has_armv8_aes, aes128_expand_key_armv8, cbc_encrypt_armv8, cbc_decrypt_armv8},
+    {"vperm", always, aes128_expand_key_vperm, cbc_encrypt_vperm, cbc_decrypt_vperm, 2048, 2048},
+    {"armv8", cpu_has_armv8_aes, aes128_expand_key_armv8, cbc_encrypt_armv8, cbc_decrypt_armv8,
+     2048, 2048},
 #endif
 };
 const std::size_t cbc_path_count = sizeof cbc_paths / sizeof cbc_paths[0];
@@ -118,6 +125,17 @@ const cbc_path& cbc_decrypt_path(std::uint64_t length) {
     (void)length;
     return cbc_fastest_path();
 #endif
+}
+
+std::size_t cbc_stack_bytes(std::uint64_t decrypted) {
+    std::size_t bytes = cbc_fastest_path().encrypt_stack;
+    if (decrypted > 0) {
+        // The choice by size is monotonic: the paths for the sizes up to
+        // `decrypted` are those for one block and for `decrypted`.
+        bytes = std::max({bytes, cbc_decrypt_path(1).decrypt_stack,
+                          cbc_decrypt_path(decrypted).decrypt_stack});
+    }
+    return bytes;
 }
 
 void aes128_init(aes128_context& context, const std::uint8_t* key, const std::uint8_t* iv) {

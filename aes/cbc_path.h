@@ -34,6 +34,12 @@ struct cbc_path {
                     std::uint64_t length);
     void (*decrypt)(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                     std::uint64_t length);
+    // How far below its caller's frame the key schedule and encryption, and
+    // decryption, may write: what the codec's stack wipe clears after them.
+    // Twice the depth the stack-depth test measures with GCC (it checks
+    // these on every build), at most engine_stack_bytes.
+    std::size_t encrypt_stack;
+    std::size_t decrypt_stack;
 };
 
 // Every path this build has, slowest first; the first is the portable one,
