@@ -17,12 +17,12 @@ const cbc_path cbc_paths[] = {
 #if KESTRELBOX_X86_64
     {"vperm", cpu_has_ssse3, aes128_expand_key_vperm, cbc_encrypt_vperm, cbc_decrypt_vperm, 1024,
      1536},
-    {"aesni", cpu_has_aesni, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_aesni, 512,
+    {"aesni", cpu_has_aesni, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_aesni, 256,
      512},
     {"vaes256", cpu_has_vaes256, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_vaes256,
-     512, 2048},
+     256, 2048},
     {"vaes512", cpu_has_vaes512, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_vaes512,
-     512, 2048},
+     256, 2048},
 #endif
 #if KESTRELBOX_ARM64
     {"vperm", always, aes128_expand_key_vperm, cbc_encrypt_vperm, cbc_decrypt_vperm, 2048, 2048},

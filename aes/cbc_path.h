@@ -36,8 +36,9 @@ struct cbc_path {
                     std::uint64_t length);
     // How far below its caller's frame the key schedule and encryption, and
     // decryption, may write: what the codec's stack wipe clears after them.
-    // Twice the depth the stack-depth test measures with GCC (it checks
-    // these on every build), at most engine_stack_bytes.
+    // At least twice the depth the stack-depth test measures with GCC (it
+    // checks these on every build), and room for Windows x64's saving of
+    // XMM6-15; at most engine_stack_bytes.
     std::size_t encrypt_stack;
     std::size_t decrypt_stack;
 };
