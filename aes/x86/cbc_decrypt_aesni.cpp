@@ -68,13 +68,28 @@ KESTRELBOX_AESNI void cbc_decrypt_aesni(aes128_context& context, std::uint8_t* o
     if (length == 0) {
         return;
     }
-    __m128i keys[11];
-    load_decryption_keys(keys, context);
+    const std::uint64_t blocks = (length - 1) / 16 + 1;
     __m128i prev = _mm_loadu_si128(reinterpret_cast<const __m128i*>(context.chain_block));
-    prev = cbc_decrypt_blocks_aesni(keys, prev, output, input, (length - 1) / 16 + 1);
+    if (blocks < in_flight) {
+        // Too few blocks for the interleaved loop: the keys stay in
+        // registers, with no copy on the stack to wipe.
+        __m128i keys[11];
+        load_decryption_keys(keys, context);
+        const auto* in = reinterpret_cast<const __m128i*>(input);
+        auto* out = reinterpret_cast<__m128i*>(output);
+        for (std::uint64_t b = 0; b < blocks; ++b) {
+            const __m128i c = _mm_loadu_si128(in + b);
+            _mm_storeu_si128(out + b, _mm_xor_si128(decrypt_block(c, keys), prev));
+            prev = c;
+        }
+    } else {
+        __m128i keys[11];
+        load_decryption_keys(keys, context);
+        prev = cbc_decrypt_blocks_aesni(keys, prev, output, input, blocks);
+        wipe(keys, sizeof keys);
+    }
     _mm_storeu_si128(reinterpret_cast<__m128i*>(context.chain_block), prev);
     clear_xmm_registers();
-    wipe(keys, sizeof keys);
 }
 
 #endif
