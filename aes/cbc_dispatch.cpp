@@ -25,9 +25,9 @@ const cbc_path cbc_paths[] = {
      256, 2048},
 #endif
 #if KESTRELBOX_ARM64
-    {"vperm", always, aes128_expand_key_vperm, cbc_encrypt_vperm, cbc_decrypt_vperm, 2048, 2048},
+    {"vperm", always, aes128_expand_key_vperm, cbc_encrypt_vperm, cbc_decrypt_vperm, 1024, 1024},
     {"armv8", cpu_has_armv8_aes, aes128_expand_key_armv8, cbc_encrypt_armv8, cbc_decrypt_armv8,
-     2048, 2048},
+     640, 640},
 #endif
 };
 const std::size_t cbc_path_count = sizeof cbc_paths / sizeof cbc_paths[0];
