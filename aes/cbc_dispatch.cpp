@@ -18,7 +18,7 @@ const cbc_path cbc_paths[] = {
     {"vperm", cpu_has_ssse3, aes128_expand_key_vperm, cbc_encrypt_vperm, cbc_decrypt_vperm, 1024,
      1536},
     {"aesni", cpu_has_aesni, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_aesni, 256,
-     512},
+     512 + KESTRELBOX_XMM_SAVE_BYTES},
     {"vaes256", cpu_has_vaes256, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_vaes256,
      256, 2048},
     {"vaes512", cpu_has_vaes512, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_vaes512,

@@ -37,8 +37,9 @@ struct cbc_path {
     // How far below its caller's frame the key schedule and encryption, and
     // decryption, may write: what the codec's stack wipe clears after them.
     // At least twice the depth the stack-depth test measures with GCC (it
-    // checks these on every build), and room for Windows x64's saving of
-    // XMM6-15; at most engine_stack_bytes.
+    // checks these on every build), and on Windows x64 room for the copies
+    // of XMM6-15 in every frame (KESTRELBOX_XMM_SAVE_BYTES); at most
+    // engine_stack_bytes.
     std::size_t encrypt_stack;
     std::size_t decrypt_stack;
 };
