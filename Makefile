@@ -332,10 +332,16 @@ test-mutants: $(PY)
 # Not part of `make test`: the Python comparison in the plain loop with its
 # tables and plot, then the engine micro-benchmark (Google Benchmark), its
 # report turned into the engine's tables: every table goes to
-# docs/_generated/, the figures the documentation quotes.
+# docs/_generated/, the figures the documentation quotes. The floor row's
+# pybind11 function (bench/floor_module.cpp) is built here, with the
+# module's compiler flags, into build/bench, never into the wheel.
 bench: $(PY)
 	$(NEED) bench
 	$(PY) -m pip install --quiet '.[bench]'
+	mkdir -p build/bench
+	g++ -O3 -DNDEBUG -std=c++17 -fPIC -shared -fvisibility=hidden $$($(PY) -m pybind11 --includes) \
+		bench/floor_module.cpp -o build/bench/kestrelbox_floor$$($(PY) -c \
+		'import sysconfig; print(sysconfig.get_config_var("EXT_SUFFIX"))')
 	$(PY) bench/bench.py
 	cmake -S . -B build/cpp $(RELEASE)
 	cmake --build build/cpp -j $(JOBS)

@@ -3,6 +3,7 @@
 // cannot fail: key, IV and buffer sizes are the caller's guarantee.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "compiler.h"
@@ -38,5 +39,10 @@ void cbc_encrypt(aes128_context& context, std::uint8_t* output, const std::uint8
                  std::uint64_t length);
 void cbc_decrypt(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                  std::uint64_t length);
+
+// How far below the caller's frame a key schedule, encryption, and
+// decryption of buffers up to `decrypted` bytes (0: none) may have written
+// on the paths chosen for them: what the caller's stack wipe must clear.
+std::size_t cbc_stack_bytes(std::uint64_t decrypted);
 
 KESTRELBOX_LOCAL_END

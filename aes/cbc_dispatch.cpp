@@ -1,6 +1,7 @@
 // The engine's public entry points, each handing over to the fastest path
 // the processor has. Every path gives the same bytes and the same
 // chain_block, so the choice is invisible but for speed.
+#include <algorithm>
 #include <cstring>
 
 #include "cbc_path.h"
@@ -9,18 +10,24 @@
 static bool always() { return true; }
 
 const cbc_path cbc_paths[] = {
-    {"portable", always, aes128_expand_key, cbc_encrypt_portable, cbc_decrypt_portable},
+    {"portable", always, aes128_expand_key, cbc_encrypt_portable, cbc_decrypt_portable, 2048,
+     2048},
     {"bitsliced", always, aes128_expand_key_bitsliced, cbc_encrypt_bitsliced,
-     cbc_decrypt_bitsliced},
+     cbc_decrypt_bitsliced, 2048, 2048},
 #if KESTRELBOX_X86_64
-    {"vperm", cpu_has_ssse3, aes128_expand_key_vperm, cbc_encrypt_vperm, cbc_decrypt_vperm},
-    {"aesni", cpu_has_aesni, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_aesni},
-    {"vaes256", cpu_has_vaes256, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_vaes256},
-    {"vaes512", cpu_has_vaes512, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_vaes512},
+    {"vperm", cpu_has_ssse3, aes128_expand_key_vperm, cbc_encrypt_vperm, cbc_decrypt_vperm, 1024,
+     1536},
+    {"aesni", cpu_has_aesni, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_aesni, 256,
+     512 + KESTRELBOX_XMM_SAVE_BYTES},
+    {"vaes256", cpu_has_vaes256, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_vaes256,
+     256, 2048},
+    {"vaes512", cpu_has_vaes512, aes128_expand_key_aesni, cbc_encrypt_aesni, cbc_decrypt_vaes512,
+     256, 2048},
 #endif
 #if KESTRELBOX_ARM64
-    {"vperm", always, aes128_expand_key_vperm, cbc_encrypt_vperm, cbc_decrypt_vperm},
-    {"armv8", cpu_has_armv8_aes, aes128_expand_key_armv8, cbc_encrypt_armv8, cbc_decrypt_armv8},
+    {"vperm", always, aes128_expand_key_vperm, cbc_encrypt_vperm, cbc_decrypt_vperm, 1024, 1024},
+    {"armv8", cpu_has_armv8_aes, aes128_expand_key_armv8, cbc_encrypt_armv8, cbc_decrypt_armv8,
+     640, 640},
 #endif
 #if KESTRELBOX_PPC64
     {"power8", cpu_has_power8_crypto, aes128_expand_key_power8, cbc_encrypt_power8,
@@ -28,6 +35,34 @@ const cbc_path cbc_paths[] = {
 #endif
 };
 const std::size_t cbc_path_count = sizeof cbc_paths / sizeof cbc_paths[0];
+
+#if KESTRELBOX_X86_64
+// The x86 entries of cbc_paths, by their place in it.
+static const cbc_path& bitsliced_path = cbc_paths[1];
+static const cbc_path& vperm_path = cbc_paths[2];
+static const cbc_path& aesni_path = cbc_paths[3];
+static const cbc_path& vaes256_path = cbc_paths[4];
+static const cbc_path& vaes512_path = cbc_paths[5];
+
+// Below sixteen blocks both VAES paths run AES-NI's loop, and AES-NI alone
+// saves their wider registers' clearing; from sixteen the widest leads
+// (VAES-512 decrypts sixteen in four registers, VAES-256 in eight).
+constexpr std::uint64_t vaes_from = 16;
+
+const cbc_path& cbc_decrypt_path_x86(const x86_cpu_features& usable, std::uint64_t length) {
+    const std::uint64_t blocks = (length + 15) / 16;
+    if (usable.vaes512 && blocks >= vaes_from) {
+        return vaes512_path;
+    }
+    if (usable.vaes256 && blocks >= vaes_from) {
+        return vaes256_path;
+    }
+    if (usable.aesni) {
+        return aesni_path;
+    }
+    return usable.ssse3 ? vperm_path : bitsliced_path;
+}
+#endif
 
 // A known-answer check against the portable path over enough blocks to
 // cover every path's wide loop and its tail, in place and out of place.
@@ -79,6 +114,35 @@ const cbc_path& cbc_fastest_path() {
     return chosen;
 }
 
+const cbc_path& cbc_decrypt_path(std::uint64_t length) {
+#if KESTRELBOX_X86_64
+    // The paths the processor has that agree with the portable one, as
+    // cbc_fastest_path asks, found on first use and kept.
+    static const x86_cpu_features usable = [] {
+        const auto runs = [](const cbc_path& path) {
+            return path.available() && cbc_path_agrees_with_portable(path);
+        };
+        return x86_cpu_features{runs(vperm_path), runs(aesni_path), runs(vaes256_path),
+                                runs(vaes512_path)};
+    }();
+    return cbc_decrypt_path_x86(usable, length);
+#else
+    (void)length;
+    return cbc_fastest_path();
+#endif
+}
+
+std::size_t cbc_stack_bytes(std::uint64_t decrypted) {
+    std::size_t bytes = cbc_fastest_path().encrypt_stack;
+    if (decrypted > 0) {
+        // The choice by size is monotonic: the paths for the sizes up to
+        // `decrypted` are those for one block and for `decrypted`.
+        bytes = std::max({bytes, cbc_decrypt_path(1).decrypt_stack,
+                          cbc_decrypt_path(decrypted).decrypt_stack});
+    }
+    return bytes;
+}
+
 void aes128_init(aes128_context& context, const std::uint8_t* key, const std::uint8_t* iv) {
     cbc_fastest_path().expand_key(context, key);
     std::memcpy(context.chain_block, iv, 16);
@@ -94,10 +158,10 @@ void cbc_encrypt(aes128_context& context, std::uint8_t* output, const std::uint8
 }
 
 void cbc_decrypt_in_place(aes128_context& context, std::uint8_t* buffer, std::uint64_t length) {
-    cbc_fastest_path().decrypt(context, buffer, buffer, length);
+    cbc_decrypt_path(length).decrypt(context, buffer, buffer, length);
 }
 
 void cbc_decrypt(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                  std::uint64_t length) {
-    cbc_fastest_path().decrypt(context, output, input, length);
+    cbc_decrypt_path(length).decrypt(context, output, input, length);
 }

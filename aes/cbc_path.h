@@ -24,6 +24,7 @@
 
 #include "aes128.h"
 #include "compiler.h"
+#include "cpu.h"
 
 KESTRELBOX_LOCAL_BEGIN
 
@@ -35,6 +36,14 @@ struct cbc_path {
                     std::uint64_t length);
     void (*decrypt)(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                     std::uint64_t length);
+    // How far below its caller's frame the key schedule and encryption, and
+    // decryption, may write: what the codec's stack wipe clears after them.
+    // At least twice the depth the stack-depth test measures with GCC (it
+    // checks these on every build), and on Windows x64 room for the copies
+    // of XMM6-15 in every frame (KESTRELBOX_XMM_SAVE_BYTES); at most
+    // engine_stack_bytes.
+    std::size_t encrypt_stack;
+    std::size_t decrypt_stack;
 };
 
 // Every path this build has, slowest first; the first is the portable one,
@@ -48,6 +57,18 @@ const cbc_path& cbc_choose_path(const cbc_path* paths, std::size_t count);
 
 // cbc_choose_path over cbc_paths, found on first use and kept.
 const cbc_path& cbc_fastest_path();
+
+// The path that decrypts `length` bytes: the fastest one, but on x86 a
+// narrower one for buffers too short for a wider path's width to pay.
+const cbc_path& cbc_decrypt_path(std::uint64_t length);
+
+#if KESTRELBOX_X86_64
+// Which path decrypts `length` bytes fastest, of those `usable` allows: the
+// widest VAES path from sixteen blocks, AES-NI below (where the VAES paths
+// run AES-NI's loop too), and without AES-NI the vector-permute path, or
+// else the bitsliced one.
+const cbc_path& cbc_decrypt_path_x86(const x86_cpu_features& usable, std::uint64_t length);
+#endif
 
 // Whether `path` gives the portable path's key schedule, ciphertext,
 // plaintext and chain_block on a fixed buffer; `path` must be available.
@@ -79,7 +100,7 @@ void cbc_decrypt_vperm(aes128_context& context, std::uint8_t* output, const std:
 #endif
 
 #if KESTRELBOX_X86_64
-// AES-NI: key schedule with AESKEYGENASSIST, serial encryption, and
+// AES-NI: key schedule with AESENCLAST, serial encryption, and
 // decryption eight blocks at a time.
 void aes128_expand_key_aesni(aes128_context& context, const std::uint8_t* key);
 void cbc_encrypt_aesni(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,

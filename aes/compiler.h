@@ -45,6 +45,16 @@
 #define KESTRELBOX_LOCAL_END _Pragma("GCC visibility pop")
 #endif
 
+// Windows x64 keeps XMM6-15 callee-saved, so every engine frame that uses
+// them holds the caller's copies and the paths reach deeper below their
+// caller: AES-NI decryption's two frames take 784 bytes there (clang), 256
+// elsewhere. What the stack wipe clears after it grows by this much.
+#if KESTRELBOX_X86_64 && defined(_WIN32)
+#define KESTRELBOX_XMM_SAVE_BYTES 512
+#else
+#define KESTRELBOX_XMM_SAVE_BYTES 0
+#endif
+
 #if KESTRELBOX_MSVC
 #include <intrin.h>
 // MSVC compiles any intrinsic in any function, so a path needs no attribute.

@@ -19,6 +19,8 @@ bool cpu_has_vaes512();  // VAES with AVX-512F
 // leaf 1's ECX, leaf 7's EBX and ECX, and XCR0, the register states the
 // operating system saves. A leaf beyond the highest one, and XCR0 where
 // leaf 1 says the operating system has not enabled XSAVE, count for nothing.
+// On macOS, which gives a thread the AVX-512 state only at its first use,
+// the AVX-512 bits are the kernel's hw.optional.avx512f.
 struct x86_cpu_report {
     std::uint32_t highest_leaf;
     std::uint32_t leaf1_c;

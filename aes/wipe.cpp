@@ -14,8 +14,9 @@ KESTRELBOX_NOINLINE void wipe(void* memory, std::size_t size) {
     KESTRELBOX_KEEP_STORES(memory);
 }
 
-// Not inlined, so its local lies just below the caller's frame.
-KESTRELBOX_NOINLINE void wipe_stack() {
+// Not inlined, so its local lies just below the caller's frame, whose
+// nearest `size` bytes are cleared.
+KESTRELBOX_NOINLINE void wipe_stack(std::size_t size) {
     unsigned char area[engine_stack_bytes];
-    wipe(area, sizeof area);
+    wipe(area + sizeof area - size, size);
 }

@@ -4,8 +4,10 @@ process, the way a program calls them: the plain loop (call, drop the
 result, call again), sizes from small to large, with the minor page faults
 per call counted beside the time. Writes a markdown table, the machine's
 `openssl speed` figures, and a log-log plot of throughput against message
-size. Then the same loop in 1 and 2 threads at once, and how long a thread
-that wakes every millisecond waits while another encodes 256 MiB.
+size. Then the small calls beside the floor that any pybind11 function of
+their signature stands on, the same loop in 1 and 2 threads at once, and
+how long a thread that wakes every millisecond waits while another encodes
+256 MiB.
 
 The tables go to docs/_generated/, which the performance page includes and
 whose figures alone the README and the page's prose may quote (`make docs`
@@ -21,6 +23,7 @@ import re
 import resource
 import statistics
 import subprocess
+import sys
 import threading
 import time
 from pathlib import Path
@@ -150,6 +153,39 @@ def table(results):
                 f"{theirs[0] * 1e6:,.2f} | {theirs[1] * 1e6:,.2f} | "
                 f"{theirs[0] / ours:.1f} | {theirs[1] / ours:.1f} | {faults} |"
             )
+    return "\n".join(lines)
+
+
+def floor_table(repeats, calls=200_000):
+    """ns a call of the 16-byte encode and the 32-byte decode beside a
+    pybind11 function of the same signature that does nothing
+    (bench/floor_module.cpp, which `make bench` builds into build/bench):
+    interleaved, best of `repeats` runs of `calls` calls each."""
+    sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "build" / "bench"))
+    try:
+        from kestrelbox_floor import floor_call
+    except ImportError:
+        return "(no floor row: build/bench/kestrelbox_floor is built by make bench)"
+    message = os.urandom(16)
+    sealed = kestrelbox.aes_encode(message, KEY, IV)[1]
+    assert len(sealed) == 32 and kestrelbox.aes_decode(sealed, KEY, IV) == (0, message)
+    rows = {
+        "pybind11 floor: (bytes, bytes, bytes) → (0, 32 bytes), no work": (floor_call, message),
+        "kestrelbox.aes_encode of 16 B": (kestrelbox.aes_encode, message),
+        "kestrelbox.aes_decode of 32 B": (kestrelbox.aes_decode, sealed),
+    }
+    best = dict.fromkeys(rows, float("inf"))
+    for _ in range(repeats):
+        for name, (function, argument) in rows.items():
+            start = time.perf_counter()
+            for _ in range(calls):
+                function(argument, KEY, IV)
+            best[name] = min(best[name], (time.perf_counter() - start) / calls)
+    floor = best[next(iter(rows))]
+    lines = ["| call (interleaved, best of runs) | ns a call | × floor |", "|---|---:|---:|"]
+    lines += [
+        f"| {name} | {seconds * 1e9:,.0f} | {seconds / floor:.2f} |" for name, seconds in best.items()
+    ]
     return "\n".join(lines)
 
 
@@ -354,6 +390,7 @@ def main():
     write(arguments.tables, "openssl.md", openssl_table(results))
     plot(results, arguments.plot)
     print(f"plot written to {arguments.plot}\n")
+    write(arguments.tables, "floor.md", floor_table(arguments.repeats))
     write(arguments.tables, "threads.md", threads_table(arguments.budget / 4))
     write(arguments.tables, "ticker.md", ticker_table())
 

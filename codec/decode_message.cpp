@@ -54,10 +54,11 @@ std::int32_t decode_message(const std::uint8_t* data, std::int32_t length,
     cbc_decrypt_in_place(context, tail, size - tail_start);
     // On every way out: the context, the decrypted blocks, and the stack the
     // engine used.
+    const std::size_t stack_bytes = cbc_stack_bytes(size);
     const auto forget = [&] {
         wipe(&context, sizeof context);
         wipe(tail, sizeof tail);
-        wipe_stack();
+        wipe_stack(stack_bytes);
     };
 
     // Only the final byte is looked at: 0 strips a whole block, 1..15 strip

@@ -32,6 +32,6 @@ std::int32_t encode_message(const std::uint8_t* data, std::int32_t length,
     cbc_encrypt(context, out + tail_start, tail, tail_size);
     wipe(&context, sizeof context);
     wipe(tail, sizeof tail);
-    wipe_stack();
+    wipe_stack(cbc_stack_bytes(0));
     return 0;
 }

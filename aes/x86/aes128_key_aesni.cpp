@@ -1,5 +1,8 @@
-// The key schedule with AESKEYGENASSIST: the same 176 bytes as the portable
-// schedule, without table lookups indexed by key bytes.
+// The key schedule with AESENCLAST: the same 176 bytes as the portable
+// schedule, without table lookups indexed by key bytes. AESKEYGENASSIST,
+// the instruction made for it, has several times AESENCLAST's latency on
+// current processors, and the schedule is one chain of ten steps that the
+// first block's rounds wait on.
 #include "../compiler.h"
 
 #if KESTRELBOX_X86_64
@@ -9,14 +12,19 @@
 
 namespace {
 
-// w[4r..4r+3] from the previous round key and SubWord(RotWord(w[4r-1])) ^ Rcon.
+// w[4r..4r+3] from the previous round key and SubWord(RotWord(w[4r-1])) ^ Rcon:
+// the last word, rotated, in all four columns, where ShiftRows moves nothing,
+// so AESENCLAST leaves SubWord of it XOR Rcon in each; the running XOR of
+// the previous words beside it in two shifts.
 template <int rcon>
 KESTRELBOX_AESNI __m128i next_round_key(__m128i key) {
-    const __m128i assist = _mm_shuffle_epi32(_mm_aeskeygenassist_si128(key, rcon), 0xff);
+    const __m128i rot_word = _mm_setr_epi8(13, 14, 15, 12, 13, 14, 15, 12, 13, 14, 15, 12, 13,
+                                           14, 15, 12);
+    const __m128i sub_word =
+        _mm_aesenclast_si128(_mm_shuffle_epi8(key, rot_word), _mm_set1_epi32(rcon));
     key = _mm_xor_si128(key, _mm_slli_si128(key, 4));
-    key = _mm_xor_si128(key, _mm_slli_si128(key, 4));
-    key = _mm_xor_si128(key, _mm_slli_si128(key, 4));
-    return _mm_xor_si128(key, assist);
+    key = _mm_xor_si128(key, _mm_slli_si128(key, 8));
+    return _mm_xor_si128(key, sub_word);
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
 // CBC decryption with VAES on 256-bit registers (AVX2): two blocks per
 // instruction, eight registers in flight, sixteen blocks a round trip. The
 // previous-ciphertext operand of each pair is built from registers. A tail
-// of fewer than sixteen blocks goes to the AES-NI path.
+// of fewer than sixteen blocks goes through AES-NI with the same keys.
 #include "../compiler.h"
 
 #if KESTRELBOX_X86_64
 
-#include "aesni_keys.h"
+#include "aesni_blocks.h"
 #include "../cbc_path.h"
 #include "../wipe.h"
 
@@ -24,18 +24,18 @@ KESTRELBOX_TARGET("vaes,avx2,aes,sse4.1") void cbc_decrypt_vaes256(
         return;
     }
     const std::uint64_t blocks = (length - 1) / 16 + 1;
+    __m128i narrow[11];
+    load_decryption_keys(narrow, context);
+    __m128i prev = _mm_loadu_si128(reinterpret_cast<const __m128i*>(context.chain_block));
     std::uint64_t b = 0;
     if (blocks >= group) {
-        __m128i narrow[11];
         __m256i keys[11];
-        load_decryption_keys(narrow, context);
         KESTRELBOX_UNROLL
         for (int r = 0; r < 11; ++r) {
             keys[r] = _mm256_broadcastsi128_si256(narrow[r]);
         }
         // Both halves hold the last ciphertext block; the high one is used.
-        __m256i last = _mm256_broadcastsi128_si256(
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(context.chain_block)));
+        __m256i last = _mm256_broadcastsi128_si256(prev);
         for (; b + group <= blocks; b += group) {
             const auto* in = reinterpret_cast<const __m256i*>(input + 16 * b);
             auto* out = reinterpret_cast<__m256i*>(output + 16 * b);
@@ -66,15 +66,13 @@ KESTRELBOX_TARGET("vaes,avx2,aes,sse4.1") void cbc_decrypt_vaes256(
             }
             last = c[in_flight - 1];
         }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(context.chain_block),
-                         _mm256_extracti128_si256(last, 1));
-        clear_ymm_registers();
-        wipe(narrow, sizeof narrow);
+        prev = _mm256_extracti128_si256(last, 1);
         wipe(keys, sizeof keys);
     }
-    if (b < blocks) {
-        cbc_decrypt_aesni(context, output + 16 * b, input + 16 * b, length - 16 * b);
-    }
+    prev = cbc_decrypt_blocks_aesni(narrow, prev, output + 16 * b, input + 16 * b, blocks - b);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(context.chain_block), prev);
+    clear_ymm_registers();
+    wipe(narrow, sizeof narrow);
 }
 
 #endif

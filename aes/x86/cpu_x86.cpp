@@ -1,12 +1,17 @@
-// What an x86-64 processor offers, from CPUID and XGETBV.
+// What an x86-64 processor offers, from CPUID and XGETBV, and on macOS from
+// the kernel for the AVX-512 state.
 #include "../cpu.h"
 
 #if KESTRELBOX_X86_64
 
+#include <cstddef>
 #include <cstdint>
 
 #if !KESTRELBOX_MSVC
 #include <cpuid.h>
+#endif
+#if defined(__APPLE__)
+#include <sys/sysctl.h>
 #endif
 
 namespace {
@@ -41,6 +46,21 @@ std::uint64_t os_saved_state() {
 #endif
 }
 
+#if defined(__APPLE__)
+// XCR0's AVX-512 state: the opmask registers, ZMM0-15's upper halves and
+// ZMM16-31.
+constexpr std::uint64_t xcr0_avx512_state = 0xe0;
+
+// macOS turns the AVX-512 state on in a thread's XCR0 only when the thread
+// first uses it, so XCR0 shows none at the start of every thread; the
+// kernel says whether it will.
+bool os_gives_avx512_state() {
+    int value = 0;
+    std::size_t size = sizeof value;
+    return sysctlbyname("hw.optional.avx512f", &value, &size, nullptr, 0) == 0 && value == 1;
+}
+#endif
+
 // The feature bits (Intel SDM volume 2A, CPUID): leaf 1 ECX, leaf 7 EBX and ECX.
 constexpr std::uint32_t leaf1_ssse3 = 1u << 9, leaf1_sse4_1 = 1u << 19, leaf1_aes = 1u << 25,
                         leaf1_osxsave = 1u << 27, leaf1_avx = 1u << 28;
@@ -59,6 +79,11 @@ x86_cpu_report read_report() {
     }
     if (report.leaf1_c & leaf1_osxsave) {
         report.xcr0 = os_saved_state();
+#if defined(__APPLE__)
+        if (os_gives_avx512_state()) {
+            report.xcr0 |= xcr0_avx512_state;
+        }
+#endif
     }
     return report;
 }

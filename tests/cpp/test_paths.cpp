@@ -233,6 +233,8 @@ TEST(Paths, FastestAvailableIsChosen) {
     std::cout << "chosen: " << cbc_fastest_path().name << "\n";
     ASSERT_NE(last_available, nullptr);
     EXPECT_EQ(&cbc_fastest_path(), last_available);
+    // Long buffers are decrypted on the fastest path too.
+    EXPECT_EQ(&cbc_decrypt_path(1 << 20), last_available);
     EXPECT_STREQ(cbc_paths[0].name, "portable");
 }
 
@@ -250,9 +252,12 @@ bool always() { return true; }
 TEST(Paths, ChosenOnlyWhereAvailableAndRight) {
     const cbc_path& portable = cbc_paths[0];
     const cbc_path& bitsliced = cbc_paths[1];
-    const cbc_path wrong = {"wrong", always, portable.expand_key, encrypt_wrongly, portable.decrypt};
-    const cbc_path absent = {"absent", never, portable.expand_key, portable.encrypt, portable.decrypt};
-    const cbc_path right = {"right", always, portable.expand_key, portable.encrypt, portable.decrypt};
+    const cbc_path wrong = {"wrong", always, portable.expand_key, encrypt_wrongly, portable.decrypt,
+                            portable.encrypt_stack, portable.decrypt_stack};
+    const cbc_path absent = {"absent", never, portable.expand_key, portable.encrypt,
+                             portable.decrypt, portable.encrypt_stack, portable.decrypt_stack};
+    const cbc_path right = {"right", always, portable.expand_key, portable.encrypt,
+                            portable.decrypt, portable.encrypt_stack, portable.decrypt_stack};
     const cbc_path below_wrong[] = {portable, bitsliced, right, wrong};
     const cbc_path below_absent[] = {portable, bitsliced, right, absent};
     const cbc_path none_right[] = {portable, bitsliced, absent, wrong};
@@ -305,6 +310,42 @@ TEST(Paths, ChosenOnlyWhereTheProcessorAndTheOperatingSystemAllow) {
         EXPECT_EQ(chosen.aesni, c.expected.aesni) << c.what;
         EXPECT_EQ(chosen.vaes256, c.expected.vaes256) << c.what;
         EXPECT_EQ(chosen.vaes512, c.expected.vaes512) << c.what;
+    }
+}
+
+// Decryption's path by size, from the paths that run here: AES-NI below
+// sixteen blocks (a partial block counts whole), where both VAES paths run
+// its loop; from sixteen the widest VAES path; without AES-NI the software
+// paths at every size.
+TEST(Paths, DecryptionPathBySizeClass) {
+    const x86_cpu_features all{true, true, true, true}, no_512{true, true, true, false},
+        no_256{true, true, false, true}, no_vaes{true, true, false, false},
+        ssse3_only{true, false, false, false}, none{false, false, false, false};
+    const struct {
+        const char* what;
+        x86_cpu_features usable;
+        std::uint64_t length;
+        const char* expected;
+    } cases[] = {
+        {"all, nothing", all, 0, "aesni"},
+        {"all, 1 byte", all, 1, "aesni"},
+        {"all, 15 blocks", all, 240, "aesni"},
+        {"all, 15 blocks and a byte", all, 241, "vaes512"},
+        {"all, 16 blocks", all, 256, "vaes512"},
+        {"all, 31 blocks", all, 496, "vaes512"},
+        {"all, 1 MiB", all, 1 << 20, "vaes512"},
+        {"no VAES-512, 15 blocks", no_512, 240, "aesni"},
+        {"no VAES-512, 16 blocks", no_512, 256, "vaes256"},
+        {"no VAES-512, 1 MiB", no_512, 1 << 20, "vaes256"},
+        {"no VAES-256, 15 blocks", no_256, 240, "aesni"},
+        {"no VAES-256, 16 blocks", no_256, 256, "vaes512"},
+        {"AES-NI alone, 1 MiB", no_vaes, 1 << 20, "aesni"},
+        {"SSSE3 alone, 16 bytes", ssse3_only, 16, "vperm"},
+        {"SSSE3 alone, 1 MiB", ssse3_only, 1 << 20, "vperm"},
+        {"nothing, 1 MiB", none, 1 << 20, "bitsliced"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_STREQ(cbc_decrypt_path_x86(c.usable, c.length).name, c.expected) << c.what;
     }
 }
 #endif

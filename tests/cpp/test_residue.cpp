@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <functional>
+#include <iostream>
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -422,7 +423,7 @@ TEST_F(Residue, NoneAfterEveryPathAndTheStackWipe) {
             key,
             [&] {
                 path.expand_key(schedule, key);
-                wipe_stack();
+                wipe_stack(path.encrypt_stack);
             },
             i < 2 ? in_registers::nothing : registers);
         wipe(&schedule, sizeof schedule);
@@ -446,7 +447,7 @@ TEST_F(Residue, NoneAfterEveryPathAndTheStackWipe) {
                     }
                     std::memcpy(context.chain_block, iv, 16);
                     path.encrypt(context, buffer.data(), plain.data(), buffer.size());
-                    wipe_stack();
+                    wipe_stack(path.encrypt_stack);
                 },
                 registers);
             path.expand_key(context, key);
@@ -455,7 +456,7 @@ TEST_F(Residue, NoneAfterEveryPathAndTheStackWipe) {
                 key,
                 [&] {
                     path.decrypt(context, buffer.data(), buffer.data(), buffer.size());
-                    wipe_stack();
+                    wipe_stack(path.decrypt_stack);
                 },
                 registers);
             wipe(&context, sizeof context);
@@ -466,6 +467,121 @@ TEST_F(Residue, NoneAfterEveryPathAndTheStackWipe) {
             EXPECT_EQ(buffer, plain) << path.name;
         }
     }
+}
+
+// How deep below its caller's frame each step of each path writes, at sizes
+// that run every loop and tail of every path: never beyond its
+// encrypt_stack (key schedule, encryption) or decrypt_stack, the bytes the
+// codec's stack wipe clears after it. The stack is painted first, and the
+// deepest byte that is no longer paint marks the depth; the frame of the
+// function that calls the step counts too, so the figure errs on the deep
+// side.
+constexpr std::size_t painted = 8192;
+constexpr std::uint8_t paint = 0xa5;
+aes128_context depth_context;
+std::uint8_t depth_buffer[16 * 75];
+
+__attribute__((noinline)) void paint_stack() {
+    volatile std::uint8_t area[painted];
+    for (std::size_t i = 0; i < painted; ++i) {
+        area[i] = paint;
+    }
+    __asm__ volatile("" : : "r"(area) : "memory");
+}
+
+enum class step { key_schedule, encryption, decryption };
+
+__attribute__((noinline)) std::size_t stack_depth(const cbc_path& path, step which,
+                                                  std::size_t blocks) {
+    paint_stack();
+    const auto* frame = static_cast<const volatile std::uint8_t*>(__builtin_frame_address(0));
+    if (which == step::key_schedule) {
+        path.expand_key(depth_context, key);
+    } else if (which == step::encryption) {
+        path.encrypt(depth_context, depth_buffer, depth_buffer, 16 * blocks);
+    } else {
+        path.decrypt(depth_context, depth_buffer, depth_buffer, 16 * blocks);
+    }
+    const volatile std::uint8_t* bottom = frame - painted;
+    std::size_t untouched = 0;
+    while (untouched < painted && bottom[untouched] == paint) {
+        ++untouched;
+    }
+    return painted - untouched;
+}
+
+TEST_F(Residue, EveryPathWritesNoDeeperThanTheStackWipeClears) {
+    for (std::size_t i = 0; i < cbc_path_count; ++i) {
+        const cbc_path& path = cbc_paths[i];
+        if (!path.available()) {
+            continue;
+        }
+        ASSERT_LE(path.encrypt_stack, engine_stack_bytes) << path.name;
+        ASSERT_LE(path.decrypt_stack, engine_stack_bytes) << path.name;
+        path.expand_key(depth_context, key);
+        std::size_t deepest_encrypt = stack_depth(path, step::key_schedule, 0);
+        std::size_t deepest_decrypt = 0;
+        for (const std::size_t blocks : {1u, 2u, 4u, 8u, 15u, 16u, 17u, 31u, 32u, 33u, 48u, 75u}) {
+            deepest_encrypt = std::max(deepest_encrypt, stack_depth(path, step::encryption, blocks));
+            deepest_decrypt = std::max(deepest_decrypt, stack_depth(path, step::decryption, blocks));
+        }
+        std::cout << "stack depth " << path.name << ": key schedule and encryption "
+                  << deepest_encrypt << " of " << path.encrypt_stack << " bytes, decryption "
+                  << deepest_decrypt << " of " << path.decrypt_stack << "\n";
+        EXPECT_LE(deepest_encrypt, path.encrypt_stack) << path.name;
+        EXPECT_LE(deepest_decrypt, path.decrypt_stack) << path.name;
+    }
+    wipe(&depth_context, sizeof depth_context);
+    // The codec clears what the paths it ran may have used.
+    EXPECT_EQ(cbc_stack_bytes(0), cbc_fastest_path().encrypt_stack);
+    EXPECT_EQ(cbc_stack_bytes(1 << 20), std::max({cbc_fastest_path().encrypt_stack,
+                                                  cbc_decrypt_path(16).decrypt_stack,
+                                                  cbc_decrypt_path(1 << 20).decrypt_stack}));
+}
+
+// The codec's stack wipe clears what the engine wrote below the codec's
+// frame, whether or not a secret was spilled there: after a call on a
+// painted stack, the deepest bytes written are the wipe's own call, and
+// above them the cleared area holds nothing but zeros (the engine's dead
+// frames, return addresses and saved registers among them, would show
+// otherwise). The result goes to a buffer of the test's, so no allocator
+// frame lies below the codec's.
+std::uint8_t codec_result[4128];
+std::uint8_t* to_codec_result(void*, std::size_t) { return codec_result; }
+
+__attribute__((noinline)) std::size_t codec_bytes_left(const std::vector<std::uint8_t>& input,
+                                                       bool decode) {
+    paint_stack();
+    const auto* frame = static_cast<const volatile std::uint8_t*>(__builtin_frame_address(0));
+    const output_sink output{to_codec_result, nullptr};
+    const auto length = static_cast<std::int32_t>(input.size());
+    if (decode) {
+        decode_message(input.data(), length, output, key, iv);
+    } else {
+        encode_message(input.data(), length, output, key, iv);
+    }
+    const volatile std::uint8_t* bottom = frame - painted;
+    std::size_t deepest = 0;
+    while (deepest < painted && bottom[deepest] == paint) {
+        ++deepest;
+    }
+    // The wipe's call (its return address, the C library's memset) takes
+    // the deepest 64 bytes; the next 256 must be cleared.
+    std::size_t left = 0;
+    for (std::size_t i = deepest + 64; i < deepest + 64 + 256 && i < painted; ++i) {
+        left += bottom[i] != 0 && bottom[i] != paint;
+    }
+    return left;
+}
+
+TEST_F(Residue, TheCodecClearsTheStackItsEngineWrote) {
+    const auto sealed = cipher_ending_in(4128, 7);
+    const std::vector<std::uint8_t> last_two(sealed.end() - 32, sealed.end());
+    codec_bytes_left(sealed, true);  // any first-use work done before the paint
+    EXPECT_EQ(codec_bytes_left(message_of(16), false), 0u) << "encode 16 B";
+    EXPECT_EQ(codec_bytes_left(message_of(4096), false), 0u) << "encode 4 KiB";
+    EXPECT_EQ(codec_bytes_left(last_two, true), 0u) << "decode 32 B";
+    EXPECT_EQ(codec_bytes_left(sealed, true), 0u) << "decode 4128 B";
 }
 
 // The words a 64-bit array holds, each as its 8 bytes in memory, but those
