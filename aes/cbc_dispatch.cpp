@@ -31,7 +31,7 @@ const cbc_path cbc_paths[] = {
 #endif
 #if KESTRELBOX_PPC64
     {"power8", cpu_has_power8_crypto, aes128_expand_key_power8, cbc_encrypt_power8,
-     cbc_decrypt_power8},
+     cbc_decrypt_power8, 1024, 1024},
 #endif
 };
 const std::size_t cbc_path_count = sizeof cbc_paths / sizeof cbc_paths[0];
