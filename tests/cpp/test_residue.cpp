@@ -566,9 +566,16 @@ __attribute__((noinline)) std::size_t codec_bytes_left(const std::vector<std::ui
         ++deepest;
     }
     // The wipe's call (its return address, the C library's memset) takes
-    // the deepest 64 bytes; the next 256 must be cleared.
+    // the deepest 64 bytes, 128 on POWER, whose every frame begins with a
+    // header of the back chain and the saved link and TOC registers; the next
+    // 256 must be cleared.
+#if KESTRELBOX_PPC64
+    constexpr std::size_t call = 128;
+#else
+    constexpr std::size_t call = 64;
+#endif
     std::size_t left = 0;
-    for (std::size_t i = deepest + 64; i < deepest + 64 + 256 && i < painted; ++i) {
+    for (std::size_t i = deepest + call; i < deepest + call + 256 && i < painted; ++i) {
         left += bottom[i] != 0 && bottom[i] != paint;
     }
     return left;
