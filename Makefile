@@ -21,7 +21,7 @@ SID_PYTHONS := 3.14 3.15
 runner_of = $(if $(filter $(1),$(SID_PYTHONS)),tools/sid-root)
 interpreter_of = $(if $(filter $(1),$(SID_PYTHONS)),python$(1),$(call python_of,$(1)))
 
-.PHONY: demo test wheels sdist-test ct test-cpp test-arm64 test-s390x test-wheels-arm64 test-python test-python-3.13 $(addprefix test-python-,$(SID_PYTHONS)) typecheck bench sanitize races fuzz install clean
+.PHONY: demo test wheels sdist-test ct test-cpp test-arm64 test-armhf test-s390x test-wheels-arm64 test-wheels-armhf test-python test-python-3.13 $(addprefix test-python-,$(SID_PYTHONS)) typecheck bench sanitize races fuzz install clean
 .PHONY: test-windows check-macos check-cibuildwheel zig-venv docs check-workflows release-venv mutants
 
 $(PY):
@@ -71,6 +71,19 @@ test-s390x:
 	ctest --test-dir build/s390x --output-on-failure -j $(JOBS)
 	qemu-s390x -L /usr/s390x-linux-gnu build/s390x/tests/cpp/kestrelbox_tests --gtest_filter='Paths.*' \
 		| grep -E '^(engine path|chosen)'
+
+# 32-bit ARM (hard float): the suite under qemu-arm on a processor with the
+# AES instructions (max), one with NEON alone (cortex-a15) and one without
+# NEON (cortex-r5f), which choose the armv8, vector-permute and bitsliced
+# paths.
+EMULATED_ARMHF := max cortex-a15 cortex-r5f
+test-armhf:
+	$(NEED) armhf
+	cmake -S . -B build/armhf $(RELEASE) -DCMAKE_TOOLCHAIN_FILE=cmake/arm-linux-gnueabihf.cmake
+	cmake --build build/armhf -j $(JOBS)
+	set -o pipefail; $(foreach cpu,$(EMULATED_ARMHF),\
+		qemu-arm -cpu $(cpu) -L /usr/arm-linux-gnueabihf build/armhf/tests/cpp/kestrelbox_tests --gtest_brief=1 \
+			| grep -E '^(chosen|\[  (PASSED|FAILED) )' | sed 's/^/$(cpu): /' &&) true
 
 test-python: $(PY)
 	$(NEED) test
