@@ -124,6 +124,21 @@ ZIG_VENV := build/zig-venv
 ZIGLANG := ziglang==0.17.0
 WHEEL_PYTHONS := 3.12 3.13 $(SID_PYTHONS)
 arm64_include_of = $(if $(filter 3.12,$(1)),$$(pyenv prefix "$$(pyenv latest 3.12)")/include/python3.12,$$root/usr/include/python$(1))
+# The 32-bit ARM wheels are built for what Debian's armhf and the armv7l tag
+# promise, ARMv7 with VFPv3-D16 and no NEON (zig's default has NEON), so the
+# engine's NEON and AES files alone, built for their instructions, use them.
+# Their 3.12 headers are pyenv's with the sizes and alignments of Debian's
+# armhf 3.13 pyconfig.h, less the x86-64 processor's own features.
+ARMHF_BASE := -mcpu=generic+v7a+vfp3d16-neon-d32
+ARMHF_312 := build/wheels/include-3.12-armhf
+armhf_include_of = $(if $(filter 3.12,$(1)),$(CURDIR)/$(ARMHF_312),$$root/usr/include/python$(1))
+armhf_pyconfig_312 = rm -rf $(ARMHF_312) && mkdir -p $(ARMHF_312) && \
+	cp -r "$$(pyenv prefix "$$(pyenv latest 3.12)")/include/python3.12/." $(ARMHF_312) && \
+	awk 'NR == FNR { if ($$2 ~ /^(SIZEOF|ALIGNOF)_/) size[$$2] = $$3; next } \
+		$$2 ~ /X64|X87|UINT128|PERF_TRAMPOLINE/ { next } \
+		$$1 == "\#define" && ($$2 in size) { $$3 = size[$$2] } 1' \
+		$$root/usr/include/arm-linux-gnueabihf/python3.13/pyconfig.h \
+		"$$(pyenv prefix "$$(pyenv latest 3.12)")/include/python3.12/pyconfig.h" >$(ARMHF_312)/pyconfig.h
 wheels: zig-venv release-venv
 	$(NEED) wheels
 	rm -rf build/wheels dist/*manylinux*
@@ -138,7 +153,14 @@ wheels: zig-venv release-venv
 			-C cmake.define.Python_INCLUDE_DIR=$(call arm64_include_of,$(v)) \
 			-C cmake.define.PYTHON_MODULE_EXTENSION=.cpython-$(subst .,,$(v))-aarch64-linux-gnu.so &&) true
 	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat manylinux_2_17_x86_64 -w dist build/wheels/raw/*.whl
+	root=$$(tools/foreign-root armhf) && $(call armhf_pyconfig_312) && $(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) env \
+		CC=$(CURDIR)/tools/zig-cc CXX=$(CURDIR)/tools/zig-c++ ZIG_TARGET=arm-linux-gnueabihf.2.17 \
+		CXXFLAGS="$(ARMHF_BASE) -idirafter $$root/usr/include" LDFLAGS=-s _PYTHON_HOST_PLATFORM=linux-armv7l \
+			build/wheels/venv-$(v)/bin/python -m pip wheel --quiet --no-deps . -w build/wheels/raw-armhf \
+			-C cmake.define.Python_INCLUDE_DIR=$(call armhf_include_of,$(v)) \
+			-C cmake.define.PYTHON_MODULE_EXTENSION=.cpython-$(subst .,,$(v))-arm-linux-gnueabihf.so &&) true
 	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat auto -w dist build/wheels/raw-arm64/*.whl
+	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat auto -w dist build/wheels/raw-armhf/*.whl
 	tools/check-wheel $(ZIG_VENV)/bin/auditwheel dist/*manylinux*.whl
 	$(RELEASE_VENV)/bin/twine check --strict dist/*manylinux*.whl
 	$(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) build/wheels/venv-$(v)/bin/python -m pip install --quiet \
