@@ -181,6 +181,20 @@ test-wheels-arm64: $(PY)
 		PYTHONPATH=$(CURDIR)/build/wheels/site-$(v)-arm64 tools/arm64-run \
 			sh -c '"$$ARM64_ROOT/usr/bin/python$(v)" -m pytest -q -p no:cacheprovider -rs' &&) true
 
+# The 32-bit ARM wheel under qemu-arm (tools/foreign-run), whose default
+# processor has the AES instructions, in Debian's default interpreter with
+# Debian's test packages (tools/foreign-root), PyPI having no
+# pyca/cryptography for armv7l; the other versions' wheels are built and
+# checked only.
+ARMHF_TEST_PYTHON := 3.14
+test-wheels-armhf: $(PY)
+	$(NEED) qemu-python
+	rm -rf build/wheels/site-armhf
+	$(PY) -m pip install --quiet --no-deps --target build/wheels/site-armhf \
+		dist/*cp$(subst .,,$(ARMHF_TEST_PYTHON))-*manylinux*_armv7l.whl
+	PYTHONPATH=$(CURDIR)/build/wheels/site-armhf tools/foreign-run armhf \
+		sh -c '"$$FOREIGN_ROOT/usr/bin/python$(ARMHF_TEST_PYTHON)" -m pytest -q -p no:cacheprovider -rs'
+
 # zig's toolchain for the wheels and the Windows and macOS builds, with the
 # binary linked as bin/zig, which tools/zig-cc and tools/zig-c++ run.
 zig-venv:
