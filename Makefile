@@ -127,7 +127,8 @@ arm64_include_of = $(if $(filter 3.12,$(1)),$$(pyenv prefix "$$(pyenv latest 3.1
 # The 32-bit ARM wheels are built for what Debian's armhf and the armv7l tag
 # promise, ARMv7 with VFPv3-D16 and no NEON (zig's default has NEON), so the
 # engine's NEON and AES files alone, built for their instructions, use them.
-# Their 3.12 headers are pyenv's with the sizes and alignments of Debian's
+# Named as a cross build, for CMake's FindPython, which would otherwise
+# refuse the 64-bit interpreter for a 32-bit target. Their 3.12 headers are pyenv's with the sizes and alignments of Debian's
 # armhf 3.13 pyconfig.h, less the x86-64 processor's own features.
 ARMHF_BASE := -mcpu=generic+v7a+vfp3d16-neon-d32
 ARMHF_312 := build/wheels/include-3.12-armhf
@@ -158,7 +159,8 @@ wheels: zig-venv release-venv
 		CXXFLAGS="$(ARMHF_BASE) -idirafter $$root/usr/include" LDFLAGS=-s _PYTHON_HOST_PLATFORM=linux-armv7l \
 			build/wheels/venv-$(v)/bin/python -m pip wheel --quiet --no-deps . -w build/wheels/raw-armhf \
 			-C cmake.define.Python_INCLUDE_DIR=$(call armhf_include_of,$(v)) \
-			-C cmake.define.PYTHON_MODULE_EXTENSION=.cpython-$(subst .,,$(v))-arm-linux-gnueabihf.so &&) true
+			-C cmake.define.PYTHON_MODULE_EXTENSION=.cpython-$(subst .,,$(v))-arm-linux-gnueabihf.so \
+			-C cmake.define.CMAKE_SYSTEM_NAME=Linux -C cmake.define.CMAKE_SYSTEM_PROCESSOR=armv7l &&) true
 	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat auto -w dist build/wheels/raw-arm64/*.whl
 	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat auto -w dist build/wheels/raw-armhf/*.whl
 	tools/check-wheel $(ZIG_VENV)/bin/auditwheel dist/*manylinux*.whl
