@@ -104,14 +104,14 @@ typecheck: install
 	$(PY) -m mypy.stubtest kestrelbox
 	$(PY) -m mypy --strict examples tests/python docs/doc_examples.py
 
-# Wheels a user can install on any x86-64 or ARM64 Linux with glibc 2.17 or
-# later (manylinux2014), for each CPython we test: the ordinary
+# Wheels a user can install on any x86-64, ARM64 or 32-bit ARM Linux with
+# glibc 2.17 or later (manylinux2014), for each CPython we test: the ordinary
 # scikit-build-core build with zig's toolchain as the compiler (tools/zig-c++,
 # libc++ linked in statically), tagged by auditwheel repair, checked by
 # tools/check-wheel and by twine; each x86-64 wheel is then installed into a
 # fresh venv of its interpreter (the one that built it, which holds nothing
 # but pip, since the build is isolated) and tested there, the ARM64 ones by
-# `make test-wheels-arm64`.
+# `make test-wheels-arm64`, the 32-bit ARM one by `make test-wheels-armhf`.
 # zig is a static binary, so the same one builds in the sid root too.
 # The ARM64 builds are cross builds by the same interpreters, against the
 # ARM64 headers of tools/arm64-root; Debian has no 3.12, whose wheel is
@@ -127,9 +127,10 @@ arm64_include_of = $(if $(filter 3.12,$(1)),$$(pyenv prefix "$$(pyenv latest 3.1
 # The 32-bit ARM wheels are built for what Debian's armhf and the armv7l tag
 # promise, ARMv7 with VFPv3-D16 and no NEON (zig's default has NEON), so the
 # engine's NEON and AES files alone, built for their instructions, use them.
-# Named as a cross build, for CMake's FindPython, which would otherwise
-# refuse the 64-bit interpreter for a 32-bit target. Their 3.12 headers are pyenv's with the sizes and alignments of Debian's
-# armhf 3.13 pyconfig.h, less the x86-64 processor's own features.
+# They are named as a cross build, for CMake's FindPython, which would
+# otherwise refuse the 64-bit interpreter for a 32-bit target. Their 3.12
+# headers are pyenv's with the sizes and alignments of Debian's armhf 3.13
+# pyconfig.h, less the x86-64 processor's own features.
 ARMHF_BASE := -mcpu=generic+v7a+vfp3d16-neon-d32
 ARMHF_312 := build/wheels/include-3.12-armhf
 armhf_include_of = $(if $(filter 3.12,$(1)),$(CURDIR)/$(ARMHF_312),$$root/usr/include/python$(1))
