@@ -193,7 +193,8 @@ ARMHF_TEST_PYTHON := 3.14
 test-wheels-armhf: $(PY)
 	$(NEED) qemu-python
 	rm -rf build/wheels/site-armhf
-	$(PY) -m pip install --quiet --no-deps --target build/wheels/site-armhf \
+	$(PY) -m pip install --quiet --no-deps --target build/wheels/site-armhf --platform manylinux_2_17_armv7l \
+		--python-version $(ARMHF_TEST_PYTHON) --implementation cp --only-binary=:all: \
 		dist/*cp$(subst .,,$(ARMHF_TEST_PYTHON))-*manylinux*_armv7l.whl
 	PYTHONPATH=$(CURDIR)/build/wheels/site-armhf tools/foreign-run armhf \
 		sh -c '"$$FOREIGN_ROOT/usr/bin/python$(ARMHF_TEST_PYTHON)" -m pytest -q -p no:cacheprovider -rs'
