@@ -21,7 +21,7 @@ SID_PYTHONS := 3.14 3.15
 runner_of = $(if $(filter $(1),$(SID_PYTHONS)),tools/sid-root)
 interpreter_of = $(if $(filter $(1),$(SID_PYTHONS)),python$(1),$(call python_of,$(1)))
 
-.PHONY: demo test wheels sdist-test ct test-cpp test-arm64 test-s390x test-ppc64le test-wheels-arm64 test-python test-python-3.13 $(addprefix test-python-,$(SID_PYTHONS)) typecheck bench sanitize races fuzz install clean
+.PHONY: demo test wheels sdist-test ct test-cpp test-arm64 test-armhf test-s390x test-ppc64le test-wheels-arm64 test-wheels-armhf test-wheels-ppc64le test-python test-python-3.13 $(addprefix test-python-,$(SID_PYTHONS)) typecheck bench sanitize races fuzz install clean
 .PHONY: test-windows check-macos check-cibuildwheel zig-venv docs check-workflows release-venv mutants test-mutants
 
 $(PY):
@@ -88,6 +88,19 @@ test-ppc64le:
 		qemu-ppc64le -cpu $(cpu) -L /usr/powerpc64le-linux-gnu build/ppc64le/tests/cpp/kestrelbox_tests \
 			--gtest_brief=1 | grep -E '^(chosen|\[  (PASSED|FAILED) )' | sed 's/^/$(cpu): /' &&) true
 
+# 32-bit ARM (hard float): the suite under qemu-arm on a processor with the
+# AES instructions (max), one with NEON alone (cortex-a15) and one without
+# NEON (cortex-r5f), which choose the armv8, vector-permute and bitsliced
+# paths.
+EMULATED_ARMHF := max cortex-a15 cortex-r5f
+test-armhf:
+	$(NEED) armhf
+	cmake -S . -B build/armhf $(RELEASE) -DCMAKE_TOOLCHAIN_FILE=cmake/arm-linux-gnueabihf.cmake
+	cmake --build build/armhf -j $(JOBS)
+	set -o pipefail; $(foreach cpu,$(EMULATED_ARMHF),\
+		qemu-arm -cpu $(cpu) -L /usr/arm-linux-gnueabihf build/armhf/tests/cpp/kestrelbox_tests --gtest_brief=1 \
+			| grep -E '^(chosen|\[  (PASSED|FAILED) )' | sed 's/^/$(cpu): /' &&) true
+
 # The module is built where it was last built (build/python/<wheel tag>), so
 # a change costs its recompile, with the build requirements installed in the
 # venv once, and with pybind11's check that every reference count changes
@@ -115,15 +128,15 @@ typecheck: install
 	$(PY) -m mypy.stubtest kestrelbox
 	$(PY) -m mypy --strict examples tests/python docs/doc_examples.py
 
-# Wheels a user can install on any x86-64 or ARM64 Linux with glibc 2.17 or
-# later (manylinux2014), and on POWER (ppc64le) with glibc 2.34 or later,
-# for each CPython we test: the ordinary
+# Wheels a user can install on any x86-64, ARM64 or 32-bit ARM Linux with
+# glibc 2.17 or later (manylinux2014), and on POWER (ppc64le) with glibc
+# 2.34 or later, for each CPython we test: the ordinary
 # scikit-build-core build with zig's toolchain as the compiler (tools/zig-c++,
 # libc++ linked in statically), tagged by auditwheel repair, checked by
 # tools/check-wheel and by twine; each x86-64 wheel is then installed into a
 # fresh venv of its interpreter (the one that built it, which holds nothing
 # but pip, since the build is isolated) and tested there, the ARM64 ones by
-# `make test-wheels-arm64`.
+# `make test-wheels-arm64`, the 32-bit ARM one by `make test-wheels-armhf`.
 # zig is a static binary, so the same one builds in the sid root too.
 # The ARM64 builds are cross builds by the same interpreters, against the
 # ARM64 headers of tools/arm64-root; Debian has no 3.12, whose wheel is
@@ -144,6 +157,23 @@ arm64_include_of = $(if $(filter 3.12,$(1)),$$(pyenv prefix "$$(pyenv latest 3.1
 # functions stay unversioned references that fail on import there; zig's
 # 2.17 headers are incomplete for ppc64le besides.)
 ppc64le_include_of = $(if $(filter 3.12,$(1)),$$(pyenv prefix "$$(pyenv latest 3.12)")/include/python3.12,$$root/usr/include/python$(1))
+# The 32-bit ARM wheels are built for what Debian's armhf and the armv7l tag
+# promise, ARMv7 with VFPv3-D16 and no NEON (zig's default has NEON), so the
+# engine's NEON and AES files alone, built for their instructions, use them.
+# They are named as a cross build, for CMake's FindPython, which would
+# otherwise refuse the 64-bit interpreter for a 32-bit target. Their 3.12
+# headers are pyenv's with the sizes and alignments of Debian's armhf 3.13
+# pyconfig.h, less the x86-64 processor's own features.
+ARMHF_BASE := -mcpu=generic+v7a+vfp3d16-neon-d32
+ARMHF_312 := build/wheels/include-3.12-armhf
+armhf_include_of = $(if $(filter 3.12,$(1)),$(CURDIR)/$(ARMHF_312),$$root/usr/include/python$(1))
+armhf_pyconfig_312 = rm -rf $(ARMHF_312) && mkdir -p $(ARMHF_312) && \
+	cp -r "$$(pyenv prefix "$$(pyenv latest 3.12)")/include/python3.12/." $(ARMHF_312) && \
+	awk 'NR == FNR { if ($$2 ~ /^(SIZEOF|ALIGNOF)_/) size[$$2] = $$3; next } \
+		$$2 ~ /X64|X87|UINT128|PERF_TRAMPOLINE/ { next } \
+		$$1 == "\#define" && ($$2 in size) { $$3 = size[$$2] } 1' \
+		$$root/usr/include/arm-linux-gnueabihf/python3.13/pyconfig.h \
+		"$$(pyenv prefix "$$(pyenv latest 3.12)")/include/python3.12/pyconfig.h" >$(ARMHF_312)/pyconfig.h
 wheels: zig-venv release-venv
 	$(NEED) wheels
 	rm -rf build/wheels dist/*manylinux*
@@ -164,8 +194,16 @@ wheels: zig-venv release-venv
 			-C cmake.define.Python_INCLUDE_DIR=$(call ppc64le_include_of,$(v)) \
 			-C cmake.define.PYTHON_MODULE_EXTENSION=.cpython-$(subst .,,$(v))-powerpc64le-linux-gnu.so &&) true
 	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat manylinux_2_17_x86_64 -w dist build/wheels/raw/*.whl
+	root=$$(tools/foreign-root armhf) && $(call armhf_pyconfig_312) && $(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) env \
+		CC=$(CURDIR)/tools/zig-cc CXX=$(CURDIR)/tools/zig-c++ ZIG_TARGET=arm-linux-gnueabihf.2.17 \
+		CXXFLAGS="$(ARMHF_BASE) -idirafter $$root/usr/include" LDFLAGS=-s _PYTHON_HOST_PLATFORM=linux-armv7l \
+			build/wheels/venv-$(v)/bin/python -m pip wheel --quiet --no-deps . -w build/wheels/raw-armhf \
+			-C cmake.define.Python_INCLUDE_DIR=$(call armhf_include_of,$(v)) \
+			-C cmake.define.PYTHON_MODULE_EXTENSION=.cpython-$(subst .,,$(v))-arm-linux-gnueabihf.so \
+			-C cmake.define.CMAKE_SYSTEM_NAME=Linux -C cmake.define.CMAKE_SYSTEM_PROCESSOR=armv7l &&) true
 	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat auto -w dist build/wheels/raw-arm64/*.whl
 	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat auto -w dist build/wheels/raw-ppc64le/*.whl
+	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat auto -w dist build/wheels/raw-armhf/*.whl
 	tools/check-wheel $(ZIG_VENV)/bin/auditwheel dist/*manylinux*.whl
 	$(RELEASE_VENV)/bin/twine check --strict dist/*manylinux*.whl
 	$(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) build/wheels/venv-$(v)/bin/python -m pip install --quiet \
@@ -185,6 +223,32 @@ test-wheels-arm64: $(PY)
 			dist/*cp$(subst .,,$(v))-*manylinux*_aarch64.whl pytest hypothesis cryptography && \
 		PYTHONPATH=$(CURDIR)/build/wheels/site-$(v)-arm64 tools/arm64-run \
 			sh -c '"$$ARM64_ROOT/usr/bin/python$(v)" -m pytest -q -p no:cacheprovider -rs' &&) true
+
+# The 32-bit ARM and POWER wheels under qemu-user (tools/foreign-run), each
+# in Debian's interpreter of one version with Debian's test packages
+# (tools/foreign-root; PyPI has no pyca/cryptography for armv7l), against
+# NIST's vectors and the interface tests: the other versions' wheels are
+# built and checked only. qemu's default 32-bit ARM processor has the AES
+# instructions, its POWER one the vector crypto ones.
+FOREIGN_TEST_PYTHON := 3.14
+FOREIGN_WHEEL_TESTS := tests/python/test_interop.py tests/python/test_interface.py
+# $(1): Debian's name of the architecture, $(2): the wheels' platform.
+define foreign_wheel_test
+	rm -rf build/wheels/site-$(1)
+	$(PY) -m pip install --quiet --no-deps --target build/wheels/site-$(1) --platform $(2) \
+		--python-version $(FOREIGN_TEST_PYTHON) --implementation cp --only-binary=:all: \
+		dist/*cp$(subst .,,$(FOREIGN_TEST_PYTHON))-*$(lastword $(subst _, ,$(2))).whl
+	PYTHONPATH=$(CURDIR)/build/wheels/site-$(1) tools/foreign-run $(1) \
+		sh -c '"$$FOREIGN_ROOT/usr/bin/python$(FOREIGN_TEST_PYTHON)" -m pytest -q -p no:cacheprovider -rs \
+		$(FOREIGN_WHEEL_TESTS)'
+endef
+test-wheels-armhf: $(PY)
+	$(NEED) qemu-python
+	$(call foreign_wheel_test,armhf,manylinux_2_17_armv7l)
+
+test-wheels-ppc64le: $(PY)
+	$(NEED) qemu-python
+	$(call foreign_wheel_test,ppc64el,manylinux_2_34_ppc64le)
 
 # zig's toolchain for the wheels and the Windows and macOS builds, with the
 # binary linked as bin/zig, which tools/zig-cc and tools/zig-c++ run.

@@ -26,6 +26,11 @@ const cbc_path cbc_paths[] = {
 #endif
 #if KESTRELBOX_ARM64
     {"vperm", always, aes128_expand_key_vperm, cbc_encrypt_vperm, cbc_decrypt_vperm, 1024, 1024},
+#elif KESTRELBOX_ARM32
+    {"vperm", cpu_has_neon, aes128_expand_key_vperm, cbc_encrypt_vperm, cbc_decrypt_vperm, 1024,
+     1024},
+#endif
+#if KESTRELBOX_ARM64 || KESTRELBOX_ARM32
     {"armv8", cpu_has_armv8_aes, aes128_expand_key_armv8, cbc_encrypt_armv8, cbc_decrypt_armv8,
      640, 640},
 #endif

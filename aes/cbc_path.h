@@ -2,11 +2,11 @@
 // the table-based reference every other path is tested against, which is
 // never chosen at run time. The bitsliced path runs everywhere; the others
 // need the CPU features their `available` reports (the vector-permute one
-// SSSE3, or NEON, which every ARM64 processor has). The public cbc_ functions
-// and aes128_init use the fastest available path, chosen once. Each family
-// lives in a folder of its own (portable/, bitsliced/, vperm/, x86/, arm/,
-// ppc/), every vector and hardware file gated inside on the target as
-// compiler.h names it.
+// SSSE3, or NEON, which every ARM64 processor has and 32-bit ones may). The
+// public cbc_ functions and aes128_init use the fastest available path,
+// chosen once. Each family lives in a folder of its own (portable/,
+// bitsliced/, vperm/, x86/, arm/, ppc/), every vector and hardware file gated
+// inside on the target as compiler.h names it.
 //
 // Both directions take separate `output` and `input`, which may be the same
 // buffer but must not otherwise overlap, so a caller can encrypt or decrypt
@@ -88,10 +88,11 @@ void cbc_encrypt_bitsliced(aes128_context& context, std::uint8_t* output, const 
 void cbc_decrypt_bitsliced(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                            std::uint64_t length);
 
-#if KESTRELBOX_X86_64 || KESTRELBOX_ARM64
+#if KESTRELBOX_X86_64 || KESTRELBOX_ARM64 || KESTRELBOX_ARM32
 // Vector permute: the S-box in GF(16) arithmetic through 16-entry table
-// lookups held in registers (SSSE3's PSHUFB, NEON's TBL), one block at a
-// time when encrypting, two interleaved when decrypting.
+// lookups held in registers (SSSE3's PSHUFB, NEON's TBL, or two VTBLs on
+// 32-bit ARM), one block at a time when encrypting, two interleaved when
+// decrypting.
 void aes128_expand_key_vperm(aes128_context& context, const std::uint8_t* key);
 void cbc_encrypt_vperm(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                        std::uint64_t length);
@@ -115,7 +116,7 @@ void cbc_decrypt_vaes512(aes128_context& context, std::uint8_t* output, const st
                          std::uint64_t length);
 #endif
 
-#if KESTRELBOX_ARM64
+#if KESTRELBOX_ARM64 || KESTRELBOX_ARM32
 // ARMv8 Crypto Extensions: key schedule with AESE, serial encryption, and
 // decryption eight blocks at a time.
 void aes128_expand_key_armv8(aes128_context& context, const std::uint8_t* key);

@@ -55,6 +55,15 @@
 #define KESTRELBOX_XMM_SAVE_BYTES 0
 #endif
 
+// 32-bit ARM (AArch32), whose NEON and AES instructions are optional: the
+// files that use them are built for them (CMakeLists.txt) and run only once
+// the kernel has said the processor has them.
+#if defined(__arm__)
+#define KESTRELBOX_ARM32 1
+#else
+#define KESTRELBOX_ARM32 0
+#endif
+
 #if KESTRELBOX_MSVC
 #include <intrin.h>
 // MSVC compiles any intrinsic in any function, so a path needs no attribute.
@@ -202,5 +211,29 @@ inline void clear_vsx_registers() {
         "xxlxor 48, 48, 48\n xxlxor 49, 49, 49\n xxlxor 50, 50, 50\n xxlxor 51, 51, 51\n" ::
             : KESTRELBOX_VSX_CLOBBERS_0_31, "v0", "v1", "v2", "v3", "v4", "v5", "v6", "v7", "v8",
               "v9", "v10", "v11", "v12", "v13", "v14", "v15", "v16", "v17", "v18", "v19");
+}
+#endif
+
+#if KESTRELBOX_ARM32
+// A function that uses NEON in a file built without it (the tests'
+// register checks).
+#if defined(__clang__)
+#define KESTRELBOX_NEON32 KESTRELBOX_TARGET("neon")
+#else
+#define KESTRELBOX_NEON32 KESTRELBOX_TARGET("fpu=neon")
+#endif
+
+// All of q0-q15 (d0-d31). d8-d15 are the caller's: the compiler saves them
+// before a path uses them and puts the caller's values back as it returns,
+// which clears what the path left in them.
+KESTRELBOX_NEON32 inline void clear_neon_registers() {
+    __asm__ volatile(
+        "vmov.i8 q0, #0\n vmov.i8 q1, #0\n vmov.i8 q2, #0\n vmov.i8 q3, #0\n"
+        "vmov.i8 q4, #0\n vmov.i8 q5, #0\n vmov.i8 q6, #0\n vmov.i8 q7, #0\n"
+        "vmov.i8 q8, #0\n vmov.i8 q9, #0\n vmov.i8 q10, #0\n vmov.i8 q11, #0\n"
+        "vmov.i8 q12, #0\n vmov.i8 q13, #0\n vmov.i8 q14, #0\n vmov.i8 q15, #0\n" ::
+            : "d0", "d1", "d2", "d3", "d4", "d5", "d6", "d7", "d8", "d9", "d10", "d11", "d12",
+              "d13", "d14", "d15", "d16", "d17", "d18", "d19", "d20", "d21", "d22", "d23", "d24",
+              "d25", "d26", "d27", "d28", "d29", "d30", "d31");
 }
 #endif

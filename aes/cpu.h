@@ -42,9 +42,25 @@ struct x86_cpu_features {
 x86_cpu_features x86_features_of(const x86_cpu_report& report);
 #endif
 
-#if KESTRELBOX_ARM64
+#if KESTRELBOX_ARM64 || KESTRELBOX_ARM32
 bool cpu_has_armv8_aes();  // the ARMv8 Crypto Extensions' AES instructions
 #endif
+#if KESTRELBOX_ARM32
+bool cpu_has_neon();  // the Advanced SIMD instructions and their 32 D registers
+#endif
+
+// The paths an ARM processor allows, from what Linux reports of it in the
+// auxiliary vector (AT_HWCAP, AT_HWCAP2), whose bits differ between 32-bit
+// and 64-bit ARM: NEON for the vector-permute path, and the AES
+// instructions, which work on the NEON registers, for the ARMv8 one. Plain
+// integer logic, built on every target.
+struct arm_cpu_features {
+    bool neon;
+    bool aes;
+};
+
+arm_cpu_features aarch32_features_of(std::uint64_t hwcap, std::uint64_t hwcap2);
+arm_cpu_features aarch64_features_of(std::uint64_t hwcap);
 
 // What the Linux kernel reports of a POWER processor, as much as the choice
 // reads: AT_HWCAP and AT_HWCAP2.

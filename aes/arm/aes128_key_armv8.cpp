@@ -3,7 +3,7 @@
 // nothing in a block whose four columns are the same word.
 #include "../compiler.h"
 
-#if KESTRELBOX_ARM64
+#if KESTRELBOX_ARM64 || KESTRELBOX_ARM32
 
 #include <cstring>
 

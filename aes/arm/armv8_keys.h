@@ -8,7 +8,7 @@
 
 // MSVC compiles the AES intrinsics without a flag; GCC and clang need one.
 #if !KESTRELBOX_MSVC && !defined(__ARM_FEATURE_AES) && !defined(__ARM_FEATURE_CRYPTO)
-#error "aes/arm/ must be built with -march=armv8-a+crypto (CMakeLists.txt adds it)"
+#error "aes/arm/ must be built with -march=armv8-a+crypto, and -mfpu=crypto-neon-fp-armv8 on 32-bit ARM (CMakeLists.txt adds them)"
 #endif
 
 #include <arm_neon.h>

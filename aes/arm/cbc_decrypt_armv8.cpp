@@ -5,7 +5,7 @@
 // inverse cipher, FIPS-197 section 5.3.5).
 #include "../compiler.h"
 
-#if KESTRELBOX_ARM64
+#if KESTRELBOX_ARM64 || KESTRELBOX_ARM32
 
 #include "../cbc_path.h"
 #include "../wipe.h"

@@ -2,7 +2,7 @@
 // block needs the previous ciphertext, so AESE+AESMC latency sets the speed.
 #include "../compiler.h"
 
-#if KESTRELBOX_ARM64
+#if KESTRELBOX_ARM64 || KESTRELBOX_ARM32
 
 #include "../cbc_path.h"
 #include "../wipe.h"

@@ -4,7 +4,7 @@
 // of the old ones with it.
 #include "../compiler.h"
 
-#if KESTRELBOX_X86_64 || KESTRELBOX_ARM64
+#if KESTRELBOX_X86_64 || KESTRELBOX_ARM64 || KESTRELBOX_ARM32
 
 #include "../cbc_path.h"
 #include "../portable/tables.h"

@@ -5,7 +5,7 @@
 // directly; the output lookups give the four InvMixColumns multiples in it.
 #include "../compiler.h"
 
-#if KESTRELBOX_X86_64 || KESTRELBOX_ARM64
+#if KESTRELBOX_X86_64 || KESTRELBOX_ARM64 || KESTRELBOX_ARM32
 
 #include "../cbc_path.h"
 #include "../wipe.h"

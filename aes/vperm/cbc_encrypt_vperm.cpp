@@ -4,7 +4,7 @@
 // for the next block's chaining XOR.
 #include "../compiler.h"
 
-#if KESTRELBOX_X86_64 || KESTRELBOX_ARM64
+#if KESTRELBOX_X86_64 || KESTRELBOX_ARM64 || KESTRELBOX_ARM32
 
 #include "../cbc_path.h"
 #include "../wipe.h"

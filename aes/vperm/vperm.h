@@ -1,7 +1,8 @@
 // The vector-permute path's arithmetic (after M. Hamburg, "Accelerating AES
 // with vector permute instructions", CHES 2009), written once over a few
 // primitives that SSSE3 and NEON each spell in their own instructions: a
-// 16-entry table lookup of every byte of a register at once (PSHUFB, TBL),
+// 16-entry table lookup of every byte of a register at once (PSHUFB, TBL,
+// two VTBLs on 32-bit ARM),
 // XOR, and a byte's two nibbles. The tables are registers loaded from
 // constants, indexed by the state: no memory address and no branch depends
 // on a key or data byte.
@@ -27,13 +28,17 @@
 #include <tmmintrin.h>
 
 #define KESTRELBOX_VPERM KESTRELBOX_TARGET("ssse3")
-#elif KESTRELBOX_ARM64
+#elif KESTRELBOX_ARM64 || KESTRELBOX_ARM32
+// 32-bit ARM builds this folder for NEON (CMakeLists.txt adds it).
+#if KESTRELBOX_ARM32 && !defined(__ARM_NEON)
+#error "aes/vperm/ must be built with -mfpu=neon on 32-bit ARM (CMakeLists.txt adds it)"
+#endif
 #include <arm_neon.h>
 
 #define KESTRELBOX_VPERM
 #endif
 
-#if KESTRELBOX_X86_64 || KESTRELBOX_ARM64
+#if KESTRELBOX_X86_64 || KESTRELBOX_ARM64 || KESTRELBOX_ARM32
 
 namespace {
 
@@ -68,7 +73,17 @@ inline vec load(const std::uint8_t* p) { return vld1q_u8(p); }
 inline void store(std::uint8_t* p, vec x) { vst1q_u8(p, x); }
 inline vec vxor(vec a, vec b) { return veorq_u8(a, b); }
 // Byte i of the result is table[index[i]], or 0 where index[i] is 16 or more.
+#if KESTRELBOX_ARM64
 inline vec lookup(vec table, vec index) { return vqtbl1q_u8(table, index); }
+#else
+// AArch32's VTBL reads at most a pair of D registers with an 8-byte index:
+// each half of the index looks up both halves of the table, and gives 0 past
+// them as TBL does.
+inline vec lookup(vec table, vec index) {
+    const uint8x8x2_t halves = {{vget_low_u8(table), vget_high_u8(table)}};
+    return vcombine_u8(vtbl2_u8(halves, vget_low_u8(index)), vtbl2_u8(halves, vget_high_u8(index)));
+}
+#endif
 inline vec low_nibbles(vec x) { return vandq_u8(x, vdupq_n_u8(0x0f)); }
 inline vec high_nibbles(vec x) { return vshrq_n_u8(x, 4); }
 inline vec splat_word(std::uint32_t w) { return vreinterpretq_u8_u32(vdupq_n_u32(w)); }

@@ -205,7 +205,7 @@ TEST(Paths, BuildHoldsItsProcessorsPaths) {
     std::vector<std::string> expected = {"portable", "bitsliced"};
     if (processor == "x86_64" || processor == "amd64") {
         expected.insert(expected.end(), {"vperm", "aesni", "vaes256", "vaes512"});
-    } else if (processor == "aarch64" || processor == "arm64") {
+    } else if (processor == "aarch64" || processor.rfind("arm", 0) == 0) {
         expected.insert(expected.end(), {"vperm", "armv8"});
     } else if (processor == "ppc64le") {
         expected.insert(expected.end(), {"power8"});
@@ -264,6 +264,56 @@ TEST(Paths, ChosenOnlyWhereAvailableAndRight) {
     EXPECT_STREQ(cbc_choose_path(below_wrong, 4).name, "right");
     EXPECT_STREQ(cbc_choose_path(below_absent, 4).name, "right");
     EXPECT_STREQ(cbc_choose_path(none_right, 4).name, "bitsliced");
+}
+
+// The choice on ARM from what Linux reports in AT_HWCAP and AT_HWCAP2, on
+// processors other than this one: a path only where the kernel names its
+// instructions, whatever else it names. The bits (each architecture's
+// asm/hwcap.h): AArch32 HWCAP_NEON 12, HWCAP2_AES 0; AArch64 HWCAP_ASIMD 1,
+// HWCAP_AES 3.
+struct arm_case {
+    const char* what;
+    std::uint64_t hwcap, hwcap2;
+    arm_cpu_features expected;
+};
+
+// AArch32: swp half thumb fastmult vfp edsp java tls (an ARMv6 with VFP);
+// half thumb fastmult vfp edsp vfpv3 tls vfpv4 idiva idivt lpae evtstrm
+// (VFPv4-D16); the same with neon vfpd32 (a Cortex-A72 or A76). HWCAP2: aes
+// pmull sha1 sha2 crc32.
+constexpr std::uint64_t armv6_vfp = 0x81d7, vfpv4_d16 = 0x37a0d6, neon_a72 = 0x3fb0d6;
+constexpr std::uint64_t a32_aes = 1u << 0, a32_pmull = 1u << 1, a32_sha = 0xc, a32_crc32 = 1u << 4;
+// AArch64: fp asimd evtstrm crc32 cpuid (a Cortex-A72 without crypto), and
+// aes pmull sha1 sha2.
+constexpr std::uint64_t a64_asimd_crc = 0x887, a64_aes = 1u << 3, a64_pmull_sha = 0x70;
+
+TEST(Paths, ArmPathChosenOnlyWhereTheKernelReportsItsInstructions) {
+    const arm_case aarch32[] = {
+        {"Cortex-A76, crypto", neon_a72, a32_aes | a32_pmull | a32_sha | a32_crc32, {true, true}},
+        {"Cortex-A72 without crypto", neon_a72, a32_crc32, {true, false}},
+        {"PMULL and SHA without AES", neon_a72, a32_pmull | a32_sha | a32_crc32, {true, false}},
+        {"AT_HWCAP's bit 0 (swp), not AT_HWCAP2's", neon_a72 | 1, 0, {true, false}},
+        {"VFPv4-D16 without NEON", vfpv4_d16, a32_crc32, {false, false}},
+        {"AES without NEON", vfpv4_d16, a32_aes, {false, false}},
+        {"ARMv6 with VFP", armv6_vfp, 0, {false, false}},
+        {"NEON's bit in AT_HWCAP2", vfpv4_d16, 1u << 12, {false, false}},
+    };
+    for (const arm_case& c : aarch32) {
+        const arm_cpu_features chosen = aarch32_features_of(c.hwcap, c.hwcap2);
+        EXPECT_EQ(chosen.neon, c.expected.neon) << "AArch32 " << c.what;
+        EXPECT_EQ(chosen.aes, c.expected.aes) << "AArch32 " << c.what;
+    }
+    const arm_case aarch64[] = {
+        {"Cortex-A72, crypto", a64_asimd_crc | a64_aes | a64_pmull_sha, 0, {true, true}},
+        {"ASIMD without AES", a64_asimd_crc, 0, {true, false}},
+        {"PMULL and SHA without AES", a64_asimd_crc | a64_pmull_sha, 0, {true, false}},
+        {"AES without ASIMD", 1 | a64_aes, 0, {false, false}},
+    };
+    for (const arm_case& c : aarch64) {
+        const arm_cpu_features chosen = aarch64_features_of(c.hwcap);
+        EXPECT_EQ(chosen.neon, c.expected.neon) << "AArch64 " << c.what;
+        EXPECT_EQ(chosen.aes, c.expected.aes) << "AArch64 " << c.what;
+    }
 }
 
 #if KESTRELBOX_X86_64

@@ -39,6 +39,19 @@ constexpr std::size_t depth = 48 * 1024;  // and the scan reaches this far below
 alignas(64) std::uint8_t registers[32 * 64];
 std::uint8_t dead_stack[depth];
 
+#if KESTRELBOX_ARM32
+// q0-q15, which only a processor with NEON has all of.
+KESTRELBOX_NEON32 void store_neon32_registers() {
+    std::uint8_t* at = registers;
+    __asm__ volatile(
+        "vst1.8 {d0-d3}, [%0]!\n vst1.8 {d4-d7}, [%0]!\n"
+        "vst1.8 {d8-d11}, [%0]!\n vst1.8 {d12-d15}, [%0]!\n"
+        "vst1.8 {d16-d19}, [%0]!\n vst1.8 {d20-d23}, [%0]!\n"
+        "vst1.8 {d24-d27}, [%0]!\n vst1.8 {d28-d31}, [%0]!\n"
+        : "+r"(at) :: "memory");
+}
+#endif
+
 // Every vector register the processor has, stored at once.
 void store_vector_registers() {
 #if KESTRELBOX_X86_64
@@ -141,6 +154,10 @@ void store_vector_registers() {
         : "+b"(at) :: "memory");
 #undef STORE_VSX_8
 #undef STORE_VSX
+#elif KESTRELBOX_ARM32
+    if (cpu_has_neon()) {
+        store_neon32_registers();
+    }
 #endif
 }
 
@@ -160,6 +177,10 @@ void clear_vector_registers() {
     clear_neon_registers();
 #elif KESTRELBOX_PPC64
     clear_vsx_registers();
+#elif KESTRELBOX_ARM32
+    if (cpu_has_neon()) {
+        clear_neon_registers();
+    }
 #endif
 }
 
@@ -228,8 +249,8 @@ std::vector<std::vector<std::uint8_t>> plaintext_halves() {
 // Whether a vector register byte is left that is not zero, but for what the
 // calling convention gives back to the caller, which holds the test's own
 // values again: the low 128 bits of XMM6-15 on Windows x64, the low 64 bits
-// of v8-v15 on ARM64, the floating-point half of vs14-vs31 and all of
-// v20-v31 (vs52-vs63) on POWER.
+// of v8-v15 on ARM64, d8-d15 (q4-q7) on 32-bit ARM, the floating-point
+// half of vs14-vs31 and all of v20-v31 (vs52-vs63) on POWER.
 bool register_byte_left() {
     std::uint8_t left[sizeof registers];
     std::copy(std::begin(registers), std::end(registers), left);
@@ -247,6 +268,8 @@ bool register_byte_left() {
         std::fill_n(left + 16 * r, 8, 0);
     }
     std::fill_n(left + 16 * 52, 16 * 12, 0);
+#elif KESTRELBOX_ARM32
+    std::fill_n(left + 8 * 8, 8 * 8, 0);
 #endif
     return std::any_of(std::begin(left), std::end(left), [](std::uint8_t b) { return b != 0; });
 }
@@ -611,7 +634,7 @@ void add_words(std::vector<std::vector<std::uint8_t>>& secrets, const std::uint6
 // blocks it decrypted as its state words hold them (before the chaining
 // XOR). Built with the path's own functions.
 TEST_F(Residue, NoBitPlanesAfterTheBitslicedPathBeforeTheStackWipe) {
-#if !KESTRELBOX_X86_64 && !KESTRELBOX_ARM64 && !KESTRELBOX_PPC64
+#if !KESTRELBOX_X86_64 && !KESTRELBOX_ARM64 && !KESTRELBOX_ARM32 && !KESTRELBOX_PPC64
     // s390x's compiler spills a round-key plane from the circuit's registers,
     // outside the arrays the path wipes: there only the codec's stack wipe
     // clears it, as NoneAfterEveryPathAndTheStackWipe checks.

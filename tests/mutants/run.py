@@ -104,7 +104,7 @@ def read_mutants(text: str) -> list[Mutant]:
         elif text.startswith("+"):
             replaces.append(line.split("+ ", 1)[1] if "+ " in line else "")
         elif text.startswith("by "):
-            mutants[-1].tests += text.split()[1:]
+            mutants[-1].tests += re.split(r"[,\s]+", text[3:].strip())
         else:
             mutants[-1].what += (" " if mutants[-1].what else "") + text
     if mutants:
@@ -137,10 +137,14 @@ def failed_tests(lines: list[str]) -> tuple[set[str], set[str]]:
 
 
 def named(test: str, patterns: list[str]) -> bool:
-    """Whether a failing test is one of the patterns; a pytest test matches
-    with or without its parameters."""
+    """Whether a failing test is one of the patterns; a parametrised test
+    (pytest's `name[...]`, GoogleTest's `name/...`) matches with or without
+    its parameters."""
     plain = test.split("[", 1)[0]
-    return any(fnmatch.fnmatchcase(test, p) or fnmatch.fnmatchcase(plain, p) for p in patterns)
+    return any(
+        fnmatch.fnmatchcase(test, p) or fnmatch.fnmatchcase(plain, p) or test.startswith(p + "/")
+        for p in patterns
+    )
 
 
 def verdict(status: int | None, log: str, tests: list[str]) -> tuple[bool, str]:
