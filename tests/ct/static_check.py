@@ -107,6 +107,7 @@ class Effect:
     stored: list[str] = field(default_factory=list)
     condition: list[str] = field(default_factory=list)  # a branch's condition or target
     condition_from_load: bool = False  # the target is the loaded value (x86 ret)
+    restores: bool = False  # an epilogue's load of what the prologue pushed (pop, leave, ret)
     flags_out: bool = False
     flags_in: bool = False
     call: str | None = None  # the callee's symbol
@@ -480,7 +481,7 @@ def x86_decode(mnemonic: str, operands: list[str], relocation: str | None) -> Ef
         return effect
     if mnemonic == "ret":
         effect.load = Memory(["rsp"], "rsp", 0, False, 8, writeback=8)
-        effect.condition_from_load, effect.ends = True, True
+        effect.condition_from_load, effect.ends, effect.restores = True, True, True
         return effect
     if mnemonic == "push":
         effect.store = Memory(["rsp"], "rsp", -8, False, 8, writeback=-8)
@@ -489,9 +490,11 @@ def x86_decode(mnemonic: str, operands: list[str], relocation: str | None) -> Ef
     if mnemonic == "pop":
         effect.load = Memory(["rsp"], "rsp", 0, False, 8, writeback=8)
         effect.writes = [x86_unit(operands[0])]
+        effect.restores = True
         return effect
     if mnemonic == "leave":  # mov rsp, rbp; pop rbp
         effect.load = Memory(["rbp"], "rbp", 0, False, 8)
+        effect.restores = True
         effect.writes = ["rbp"]
         effect.moves = [("rsp", "rbp", 8)]
         return effect
@@ -725,6 +728,11 @@ def step(arch: Arch, effect: Effect, state: State, calls: dict[str, dict[str, Va
         address_taint = any(value(u).tainted for u in memory.units)
         if where == "pc":
             loaded = Value(address_taint, ("const",) if memory.size == 8 and not address_taint else None)
+        elif effect.restores:
+            # What the epilogue loads (the registers the prologue pushed, the
+            # return address) no store of the function's own reaches, even
+            # where the frame was realigned and its anchor lost.
+            loaded = Value(address_taint)
         elif where is None:
             loaded = SECRET
         else:
