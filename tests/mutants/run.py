@@ -142,7 +142,10 @@ def named(test: str, patterns: list[str]) -> bool:
     its parameters."""
     plain = test.split("[", 1)[0]
     return any(
-        fnmatch.fnmatchcase(test, p) or fnmatch.fnmatchcase(plain, p) or test.startswith(p + "/")
+        test == p
+        or fnmatch.fnmatchcase(test, p)
+        or fnmatch.fnmatchcase(plain, p)
+        or test.startswith(p + "/")
         for p in patterns
     )
 
