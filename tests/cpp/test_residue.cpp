@@ -589,11 +589,12 @@ __attribute__((noinline)) std::size_t codec_bytes_left(const std::vector<std::ui
         ++deepest;
     }
     // The wipe's call (its return address, the C library's memset) takes
-    // the deepest 64 bytes, 128 on POWER, whose every frame begins with a
-    // header of the back chain and the saved link and TOC registers; the next
-    // 256 must be cleared.
-#if KESTRELBOX_PPC64
-    constexpr std::size_t call = 128;
+    // the deepest 64 bytes; 192 on POWER, whose every frame begins with a
+    // header of the back chain and the saved link and TOC registers, and on
+    // Windows x64, whose every call reserves 32 bytes of home space for its
+    // callee's register arguments. The next 256 must be cleared.
+#if KESTRELBOX_PPC64 || (KESTRELBOX_X86_64 && defined(_WIN32))
+    constexpr std::size_t call = 192;
 #else
     constexpr std::size_t call = 64;
 #endif
