@@ -94,6 +94,7 @@ class Memory:
     size: int = 8
     writeback: int | None = None
     writeback_by: list[str] = field(default_factory=list)
+    index: str | None = None  # the index register, whose known number places a stack address
 
 
 @dataclass
@@ -118,6 +119,8 @@ class Effect:
     constant: bool = False  # the writes hold a PC-relative address
     new_anchor: bool = False  # the stack pointer was realigned
     moves: list[tuple[str, str, int]] = field(default_factory=list)  # (unit, from unit, plus) besides
+    guarded: bool = False  # runs only when the flags say so (ARM's conditions, POWER's bclr)
+    unknown: str | None = None  # an instruction no class names: "memory" when it has an address
 
 
 @dataclass(frozen=True)
@@ -131,6 +134,8 @@ class Arch:
     caller_saved: list[str]  # general registers a call may change
     result: str
     decode: Callable[[str, list[str], str | None], Effect]  # mnemonic, operands, relocation
+    pointer: int = 8  # a pointer's size in bytes
+    constant_registers: tuple[str, ...] = ()  # registers that hold a PC-relative address on entry (POWER's TOC)
 
 
 def split_operands(text: str) -> list[str]:
@@ -184,6 +189,7 @@ class Table:
     no_destination: str  # every register operand is a source (compares, prefetch, hints)
     zeroing: str  # with two equal sources the result is zero, whatever they hold
     partial: str  # a destination operand that names part of a register (a lane)
+    ordinary: str  # the rest it knows: the destination written from the sources, no memory, no branch
 
 
 def table_decode(t: Table) -> Callable[[str, list[str], str | None], Effect]:
@@ -233,6 +239,13 @@ def table_decode(t: Table) -> Callable[[str, list[str], str | None], Effect]:
             return effect
         if match(t.no_destination, mnemonic):
             effect.reads = every
+        elif not match(t.ordinary, mnemonic):
+            # It might load, store or branch: its writes are taken for
+            # secrets, and it fails the check once it reads one or names
+            # an address.
+            effect.reads, effect.writes = every, registers[0] if registers else []
+            effect.unknown = "memory" if any(c in rest for rest in operands for c in "[(") else "registers"
+            return effect
         elif registers:
             effect.writes = registers[0]
             effect.reads = [u for r in registers[1:] for u in r]
@@ -360,12 +373,235 @@ ARM64 = Arch(
         subtracts=r"sub",
         sets_flags=r"cmp|cmn|tst|adds|subs|ands|bics|adcs|sbcs|negs|ngcs|ccmp|ccmn|fcmpe?|fccmpe?",
         reads_flags=r"csel|csinc|csinv|csneg|csetm?|cinc|cinv|cneg|adcs?|sbcs?|ngcs?|ccmp|ccmn|fcsel|fccmpe?",
-        reads_destination=r"movk|bsl|bit|bif|mla|mls|fmla|fmls|tbx|ins|sli|sri|u?r?sra|s?r?sra|[su]aba[l2]*|"
+        reads_destination=r"movk|bfi|bfxil|bfc|bsl|bit|bif|mla|mls|fmla|fmls|tbx|ins|sli|sri|u?r?sra|s?r?sra|[su]aba[l2]*|"
                           r"[su]adalp|aes[ed]|[su]ml[as]l2?|sqdml[as]l2?|[su]dot|sha\w+|\w+n2",
         no_destination=r"cmp|cmn|tst|fcmpe?|ccmp|ccmn|fccmpe?|prfm|nop|hint|dmb|dsb|isb|bti|pac\w*|aut\w*",
         zeroing=r"eor|sub|bic",
         partial=r"\[\d+\]$",
+        ordinary=r"(add|sub|adc|sbc|neg|ngc|and|bic)s?|orr|orn|eor|eon|mvn|not|ror|lsl|lsr|asr|mov[zkn]?|fmov|"
+                 r"[su]?bfiz|[su]?bfx|bfi|bfxil|bfc|[su]xt[bhw]|uxtl2?|sxtl2?|rev\w*|rbit|clz|cls|cnt|extr|"
+                 r"csel|csinc|csinv|csneg|csetm?|cinc|cinv|cneg|m(add|sub|ul|neg)|[su]m(addl|subl|ull|ulh|negl)|"
+                 r"[su]div|movi|mvni|dup|ins|[su]mov|tbl|tbx|zip[12]|uzp[12]|trn[12]|ext|[su]?shll2?|"
+                 r"[su]r?shr|[su]r?sra|shl|sli|sri|bsl|bit|bif|cm(eq|ge|gt|hi|hs|le|lt|tst)|aes(e|d|mc|imc)|"
+                 r"pmull2?|xtn2?|[su]q?xtn2?|addp|addv|[su]maxv|[su]minv|[su]addlv|[su]?(max|min)p?|"
+                 r"[su]?q?(add|sub)|[su]?h(add|sub)|[su]?abd|mla|mls|sha\w+",
     )),
+)
+
+# ---------------------------------------------------------------- AArch32
+
+A32_NAMES = {"sb": "r9", "sl": "r10", "fp": "r11", "ip": "r12", "sp": "sp", "lr": "lr"}
+A32_CONDITIONS = r"eq|ne|cs|hs|cc|lo|mi|pl|vs|vc|hi|ls|ge|lt|gt|le|al"
+# The operations it knows, those that may take an S (set the flags) apart.
+A32_FLAGS_OPS = r"adc|sbc|rsc|add|sub|rsb|and|orr|orn|eor|bic|mov|mvn|mul|mla|lsl|lsr|asr|ror|rrx|neg|[su]mull|[su]mlal"
+A32_OPS = re.compile(
+    r"(?P<flags>" + A32_FLAGS_OPS + r")|"
+    r"(?P<plain>b|bl|blx|bx|cbn?z|it[te]{0,3}|cmp|cmn|tst|teq|nop|udf|bkpt|"
+    r"ldr(b|h|sb|sh|d|ex|exb|exh|exd)?|str(b|h|d|ex|exb|exh|exd)?|ldm(ia|ib|da|db|fd)?|stm(ia|ib|da|db|fd)?|"
+    r"push|pop|vpush|vpop|vld[1-4]|vst[1-4]|vldr|vstr|vldm(ia|db)?|vstm(ia|db)?|pld|pldw|pli|"
+    r"adr|addw|subw|movw|movt|uxt[bh]|sxt[bh]|uxtab|uxtah|sxtab|sxtah|ubfx|sbfx|bfi|bfc|clz|rev|rev16|revsh|rbit|"
+    r"[su]div|mls|[su]sat|pkhbt|pkhtb|sel|uadd8|usub8|"
+    r"vmov|vmvn|vorr|vorn|veor|vand|vbic|vbsl|vbit|vbif|vtbl|vtbx|vswp|vzip|vuzp|vtrn|vext|vdup|vrev(16|32|64)|"
+    r"vshr|vshl|vsra|vsri|vsli|vshrn|vshll|vmovl|vmovn|vqmovn|vqmovun|vadd|vsub|vaddl|vaddw|vsubl|vsubw|"
+    r"vhadd|vhsub|vrhadd|vqadd|vqsub|vabd|vmax|vmin|vpmax|vpmin|vpadd|vpaddl|vmul|vmull|vmla|vmls|vneg|vabs|"
+    r"vceq|vcge|vcgt|vcle|vclt|vtst|vcnt|vclz|vcls|vcmp|vcmpe|vmrs|vmsr|vcvt|vrshr|vqshl|vqrshl|vrsra|"
+    r"aese|aesd|aesmc|aesimc|sha1[cmph]|sha1su[01]|sha256h2?|sha256su[01])"
+)
+
+
+def a32_unit(operand: str) -> list[str]:
+    operand = operand.strip().lower()
+    operand = re.sub(r"^(lsl|lsr|asr|ror|rrx)\s+", "", operand).lstrip("-+")  # a shift by a register
+    operand = re.sub(r"\[\d*\]$", "", operand).rstrip("!")
+    if operand in A32_NAMES:
+        return [A32_NAMES[operand]]
+    match = re.fullmatch(r"([rdqs])(\d+)", operand)
+    if match:
+        kind, n = match.group(1), int(match.group(2))
+        if kind == "r" and n < 15:
+            return [f"r{n}"]
+        return {"d": [f"d{n}"], "q": [f"d{2 * n}", f"d{2 * n + 1}"], "s": [f"d{n // 2}"]}.get(kind, [])
+    if operand == "apsr_nzcv":
+        return ["apsr"]
+    return ["fpscr"] if operand == "fpscr" else []
+
+
+def a32_units(operand: str) -> list[str]:
+    """The registers an operand names: one, a {list} with d4-d5 ranges, or
+    the registers inside an address."""
+    operand = operand.strip()
+    if operand.startswith("{"):
+        units = []
+        for part in operand.strip("{}").split(","):
+            if "-" in part:
+                first, last = (p.strip() for p in part.split("-"))
+                kind = first[0]
+                units += [u for n in range(int(first[1:]), int(last[1:]) + 1) for u in a32_unit(f"{kind}{n}")]
+            else:
+                units += a32_unit(part)
+        return list(dict.fromkeys(units))
+    if operand.startswith("["):
+        return [u for p in split_operands(re.sub(r"\s*:\d+", "", operand).strip("[]!")) for u in a32_units(p)]
+    return a32_unit(operand)
+
+
+def a32_immediate(operand: str) -> int | None:
+    match = re.fullmatch(r"#(-?(0x)?[0-9a-f]+)", operand.strip().lower())
+    return int(match.group(1), 0) if match else None
+
+
+A32_SIZES = {"b": 1, "sb": 1, "h": 2, "sh": 2, "d": 8, "exb": 1, "exh": 2, "exd": 8}
+
+
+def a32_memory(operands: list[str], mnemonic: str) -> tuple[Memory, int]:
+    """[base], [base, #imm], [base, index{, shift}], each with ! for
+    writeback, and [base], #imm or [base], rm (post-index; vld1's [base]!
+    moves by the size it loads)."""
+    at = next(i for i, o in enumerate(operands) if o.startswith("["))
+    parts = split_operands(re.sub(r"\s*:\d+", "", operands[at]).strip("[]!"))
+    base = "pc" if parts[0].lower() == "pc" else a32_unit(parts[0])[0]
+    units = [] if base == "pc" else [u for p in parts for u in a32_units(p)]
+    displacement = next((a32_immediate(p) for p in parts[1:] if a32_immediate(p) is not None), 0)
+    index = next((a32_unit(p)[0] for p in parts[1:] if a32_unit(p)), None)
+    data = [u for o in operands[:at] for u in a32_units(o)]
+    if mnemonic.startswith(("ldr", "str")):
+        size = A32_SIZES.get(re.sub(r"^(ldr|str)", "", mnemonic), 4)
+    elif mnemonic in ("pld", "pldw", "pli"):
+        size = 1
+    else:  # NEON and VFP: a d register each, or the lanes named
+        lanes = re.search(r"\[\d*\]", operands[0]) is not None
+        size = 4 if re.fullmatch(r"s\d+", operands[0].strip()) else 8 * max(1, len(data))
+        if lanes:
+            size = len(data) * 4  # at most a 32-bit lane each
+    memory = Memory(units, base, displacement, index is not None, size, index=index)
+    if operands[at].endswith("!"):
+        memory.writeback = displacement if len(parts) > 1 else size
+    if at + 1 < len(operands):
+        after = operands[at + 1]
+        if a32_immediate(after) is not None:
+            memory.writeback = a32_immediate(after)
+        else:
+            memory.writeback_by = a32_units(after)
+    return memory, at
+
+
+A32_TABLE = Table(
+    units=a32_units,
+    memory=a32_memory,
+    immediate=a32_immediate,
+    loads=r"ldr\w*|vld[1-4]|vldr|pld|pldw|pli",
+    stores=r"str\w*|vst[1-4]|vstr",
+    store_status=r"strex\w*",
+    branches_on_flags=rf"b({A32_CONDITIONS})",
+    branches_on_registers=r"cbn?z",
+    jumps=r"b",
+    calls=r"bl|blx",
+    indirect_jumps=r"bx",
+    indirect_calls=r"(?!)",  # blx to a register: a32_decode
+    link="lr",
+    constants=r"adr",
+    numbers=r"movw?",
+    adds=r"addw?|mov",
+    subtracts=r"subw?",
+    sets_flags=r"cmp|cmn|tst|teq|vcmpe?|vmrs",
+    reads_flags=r"adc|sbc|rsc|rrx",
+    reads_destination=r"movt|bfi|bfc|mla|mls|vbsl|vbit|vbif|vtbx|vmla|vmls|vsra|vsri|vsli|vrsra|aes[ed]|"
+                      r"vmovn|vqmovun?|vshrn|sha\w+",
+    no_destination=r"cmp|cmn|tst|teq|vcmpe?|nop|pld|pldw|pli",
+    zeroing=r"eor|veor|sub|vsub",
+    partial=r"^s\d+$|\[\d+\]$",
+    ordinary=A32_OPS.pattern,
+)
+a32_table_decode = table_decode(A32_TABLE)
+
+
+def a32_decode(mnemonic: str, operands: list[str], relocation: str | None) -> Effect:
+    """The mnemonic read as operation, S (set the flags) and condition (its
+    own or an IT block's; .n, .w and NEON's data types dropped), then the
+    16-bit two-operand forms, the register lists of the load and store
+    multiples, VMOV's register pairs, and the table for the rest."""
+    name = mnemonic.split(".")[0]
+    if re.fullmatch(r"it[te]{0,3}", name):  # its instructions carry their conditions
+        return Effect()
+    parsed = None
+    for length in range(len(name), 0, -1):  # the longest operation the name starts with
+        tail = re.fullmatch(rf"(s?)({A32_CONDITIONS})?", name[length:])
+        known = A32_OPS.fullmatch(name[:length])
+        if tail and known and (not tail.group(1) or known.group("flags")):
+            parsed = (name[:length], tail.group(1) == "s", tail.group(2))
+            break
+    if parsed is None:
+        effect = Effect(unknown="memory" if any("[" in o for o in operands) else "registers")
+        effect.reads = [u for o in operands for u in a32_units(o)]
+        effect.writes = a32_units(operands[0]) if operands else []
+        return effect
+    op, sets, condition = parsed
+    lists = {"push": ("sp!", "db"), "pop": ("sp!", "ia"), "vpush": ("sp!", "db"), "vpop": ("sp!", "ia")}
+    if op in lists or re.fullmatch(r"v?(ldm|stm)(ia|ib|da|db|fd)?", op):
+        effect = Effect()
+        base_text, mode = lists.get(op, (operands[0], op.lstrip("v")[3:] or "ia"))
+        registers = a32_units(operands[-1])
+        size = len(registers) * (8 if op.startswith("v") else 4)
+        base = a32_unit(base_text)[0]
+        memory = Memory([base], base, -size if mode == "db" else 0, False, size)
+        if base_text.endswith("!"):
+            memory.writeback = -size if mode == "db" else size
+        if op in ("pop", "vpop") or op.lstrip("v").startswith("ldm"):
+            effect.load, effect.writes = memory, registers
+            effect.restores = base == "sp"
+            if "pc" in operands[-1]:
+                effect.condition_from_load, effect.ends = True, condition is None
+        else:
+            effect.store, effect.stored = memory, registers
+    elif op == "vmov" and len(operands) >= 3:  # vmov r0, r1, d0 and vmov s0, s1, r0, r1
+        kinds = [bool(re.fullmatch(r"r\d+|sb|sl|fp|ip|lr", o.strip())) for o in operands]
+        count = next(i for i, k in enumerate(kinds) if k != kinds[0])
+        effect = Effect(writes=[u for o in operands[:count] for u in a32_units(o)],
+                        reads=[u for o in operands[count:] for u in a32_units(o)])
+        if any(re.fullmatch(r"s\d+", o.strip()) for o in operands[:count]):
+            effect.reads += effect.writes
+    elif op in ("vswp", "vzip", "vuzp", "vtrn"):  # both operands are written
+        units = [u for o in operands for u in a32_units(o)]
+        effect = Effect(writes=units, reads=units)
+    elif op in ("add", "adr") and any(o.strip() == "pc" for o in operands[1:]):
+        effect = Effect(writes=a32_units(operands[0]), constant=True)  # add r3, pc: the GOT's address
+    elif op == "bx" and operands and operands[0].strip() != "lr" or op == "blx" and a32_unit(operands[0]):
+        effect = Effect(condition=a32_units(operands[0]), ends=op == "bx" and condition is None)
+        if op == "blx":
+            effect.call, effect.ends = "?", False
+    else:
+        unary = r"mov|mvn|neg|rev\w*|rbit|clz|[su]xt[bh]|vmov|vmvn|vdup|vneg|vabs|vcnt|vclz|vcls|vcvt|vmovl|" \
+                r"vmovn|aesmc|aesimc|vrev\d+|vmrs|vmsr|movw|movt|adr|ldr\w*|str\w*|cmp|cmn|tst|teq|vcmpe?|" \
+                r"vld\d|vst\d|vldr|vstr|pld\w*|aes[ed]|cbn?z|b\w*"
+        if len(operands) == 2 and not re.fullmatch(unary, op) and not operands[1].startswith("["):
+            operands = [operands[0], operands[0], operands[1]]  # adds r3, #1: r3 = r3 + 1
+        branch = op == "b" and condition
+        effect = a32_table_decode(op + (condition if branch else ""), operands, relocation)
+        if op == "bx":
+            effect.ends = condition is None
+        if branch:
+            return effect
+    if sets or op in ("cmp", "cmn", "tst", "teq") or (op == "vmrs" and "apsr" in effect.writes):
+        effect.flags_out = True
+        if op == "vmrs":
+            effect.writes, effect.reads = [], ["fpscr"]
+    if condition and condition != "al":
+        effect.guarded = effect.flags_in = True
+        effect.reads = effect.reads + [u for u in effect.writes if u not in effect.reads]
+    return effect
+
+
+ARMHF = Arch(
+    name="armhf",
+    objdump=["arm-linux-gnueabihf-objdump", "-dr", "--no-show-raw-insn"],
+    stack_pointer="sp",
+    flags="apsr",
+    vectors=tuple(f"d{n}" for n in range(32)),
+    arguments=["r0", "r1", "r2", "r3"],
+    caller_saved=["r0", "r1", "r2", "r3", "r12", "lr"],
+    result="r0",
+    decode=a32_decode,
+    pointer=4,
 )
 
 # ----------------------------------------------------------------- x86-64
@@ -572,9 +808,9 @@ X86_64 = Arch(
     decode=x86_decode,
 )
 
-ARCHES = {arch.name: arch for arch in (ARM64, X86_64)}
+ARCHES = {arch.name: arch for arch in (ARM64, ARMHF, X86_64)}
 # The vector paths each architecture builds, by folder of aes/.
-PATHS = {"arm64": ["vperm", "arm"], "x86-64": ["vperm", "x86"]}
+PATHS = {"arm64": ["vperm", "arm"], "armhf": ["vperm", "arm"], "x86-64": ["vperm", "x86"]}
 
 
 # --------------------------------------------------------------- the taint
@@ -632,7 +868,7 @@ def disassemble(arch: Arch, objects: list[Path]) -> list[Function]:
 
 
 def decode(arch: Arch, text: str, relocation: str | None) -> Effect:
-    text = re.split(r"\s(//|#|;)\s", text)[0].strip()
+    text = re.split(r"\s(//|#|;|@)\s", text)[0].strip()
     mnemonic, _, rest = text.partition("\t") if "\t" in text else text.partition(" ")
     mnemonic = mnemonic.strip()
     rest = rest.strip()
@@ -650,6 +886,7 @@ def entry_state(arch: Arch, arguments: dict[str, Value] | None) -> State:
     """Pointers and lengths are public; a caller may have left secrets in
     the vector registers."""
     registers = {u: SECRET for u in arch.vectors}
+    registers.update({u: Value(False, ("const",)) for u in arch.constant_registers})
     registers.update(arguments or {})
     registers[arch.stack_pointer] = Value(False, ("stack", "entry", 0))
     return State(registers, frozenset(), frozenset())
@@ -671,7 +908,7 @@ def analyse(arch: Arch, function: Function, arguments: dict[str, Value] | None,
         state = states[i]
         after, found = step(arch, code[i].effect, state, calls)
         if found:
-            text = re.split(r"\s(//|#)\s", code[i].text)[0].strip()
+            text = re.split(r"\s(//|#|@)\s", code[i].text)[0].strip()
             reports[i] = f"{function.name}+{code[i].address - code[0].address:#x}: {text} ({found})"
         effect = code[i].effect
         successors = [] if effect.ends else [i + 1]
@@ -698,6 +935,9 @@ def address_of(state: State, memory: Memory) -> tuple[str, int | None] | str | N
     if where and where[0] == "const":
         return "pc"
     if where and where[0] == "stack":
+        index = state.get(memory.index).where if memory.index else None
+        if memory.indexed and index and index[0] == "number":
+            return (where[1], where[2] + memory.displacement + index[1])
         return (where[1], None if memory.indexed else where[2] + memory.displacement)
     return None
 
@@ -710,6 +950,13 @@ def step(arch: Arch, effect: Effect, state: State, calls: dict[str, dict[str, Va
         return registers.get(unit, CLEAN)
 
     found = []
+    if effect.unknown:
+        secret = [u for u in effect.reads if value(u).tainted]
+        if secret or effect.unknown == "memory":
+            found.append(f"unknown to the check, {'reads ' + ', '.join(secret) if secret else 'an address'}")
+    if effect.guarded and value(arch.flags).tainted and (
+            effect.load or effect.store or effect.call or effect.condition):
+        found.append("conditional on flags set from secrets")
     tainted_units = [u for u in effect.condition if value(u).tainted]
     if tainted_units:
         found.append(f"branch on {', '.join(tainted_units)}")
@@ -727,7 +974,7 @@ def step(arch: Arch, effect: Effect, state: State, calls: dict[str, dict[str, Va
         where = address_of(state, memory)
         address_taint = any(value(u).tainted for u in memory.units)
         if where == "pc":
-            loaded = Value(address_taint, ("const",) if memory.size == 8 and not address_taint else None)
+            loaded = Value(address_taint, ("const",) if memory.size == arch.pointer and not address_taint else None)
         elif effect.restores:
             # What the epilogue loads (the registers the prologue pushed, the
             # return address) no store of the function's own reaches, even
@@ -795,7 +1042,7 @@ def step(arch: Arch, effect: Effect, state: State, calls: dict[str, dict[str, Va
         registers[arch.flags] = Value(passed)
     else:
         sources = [value(u) for u in effect.reads]
-        result = Value(any(v.tainted for v in sources) or loaded.tainted)
+        result = Value(any(v.tainted for v in sources) or loaded.tainted or effect.unknown is not None)
         if effect.flags_in:
             result = result.join(Value(value(arch.flags).tainted))
         if effect.constant:
