@@ -115,6 +115,7 @@ class Effect:
     jump: int | None = None  # a direct branch target in this section
     ends: bool = False  # no fall-through (unconditional branch, return)
     offset_of: tuple[str, int] | None = None  # the first write is that unit plus a constant
+    offset_by: tuple[str, str] | None = None  # ... or the sum of two units (a stack address and a number)
     number: int | None = None  # the write is this immediate
     constant: bool = False  # the writes hold a PC-relative address
     new_anchor: bool = False  # the stack pointer was realigned
@@ -577,6 +578,8 @@ def a32_decode(mnemonic: str, operands: list[str], relocation: str | None) -> Ef
             operands = [operands[0], operands[0], operands[1]]  # adds r3, #1: r3 = r3 + 1
         branch = op == "b" and condition
         effect = a32_table_decode(op + (condition if branch else ""), operands, relocation)
+        if op in ("add", "addw") and len(operands) == 3 and all(len(a32_units(o)) == 1 for o in operands):
+            effect.offset_by = (a32_units(operands[1])[0], a32_units(operands[2])[0])
         if op == "bx":
             effect.ends = condition is None
         if branch:
@@ -602,6 +605,148 @@ ARMHF = Arch(
     result="r0",
     decode=a32_decode,
     pointer=4,
+)
+
+# ----------------------------------------------------------------- POWER
+
+PPC_CONDITIONS = r"(lt|le|eq|ge|gt|nl|ne|ng|so|ns|un|nu)"
+# Access sizes by the mnemonic's start, narrowest first (lvebx before lvx).
+PPC_SIZES = [(r"lbz|stb|lvebx|stvebx|lxsibzx|stxsibx|dcb", 1),
+             (r"lh[az]|sth|lvehx|stvehx|lxsihzx|stxsihx", 2),
+             (r"lw[az]|lwbr|stw|lfs|stfs|lfiw|stfiw|lvewx|stvewx|lxsiw|stxsiw|lxssp|stxssp", 4),
+             (r"ld|std|lfd|stfd|lxsd|stxsd", 8),
+             (r"lq|stq|lv|stv|lxv|stxv", 16)]
+
+
+def ppc_units(operand: str) -> list[str]:
+    """GPRs by number, cr0-cr7 as the one condition register, and the 64
+    VSX registers: f<n> is half of vs<n>, v<n> is vs<n + 32>."""
+    operand = operand.strip()
+    match = re.fullmatch(r"(r|f|v|vs|cr)(\d+)", operand)
+    if not match:
+        inner = re.fullmatch(r"-?(0x)?[0-9a-f]+\((r\d+)\)", operand)
+        return [inner.group(2)] if inner else []
+    kind, n = match.group(1), int(match.group(2))
+    return [{"r": f"r{n}", "f": f"vs{n}", "v": f"vs{n + 32}", "vs": f"vs{n}", "cr": "cr"}[kind]]
+
+
+def ppc_immediate(operand: str) -> int | None:
+    return int(operand, 0) if re.fullmatch(r"-?(0x[0-9a-f]+|\d+)", operand.strip()) else None
+
+
+def ppc_memory(operands: list[str], mnemonic: str) -> tuple[Memory, int]:
+    """d(rA), with writeback for the update forms (stdu), or the indexed
+    rA,rB (lxvd2x), where rA 0 reads as zero."""
+    size = next((s for p, s in PPC_SIZES if re.match(p, mnemonic)), 16)
+    at = next((i for i, o in enumerate(operands) if "(" in o), None)
+    if at is not None:
+        displacement, base = re.fullmatch(r"(-?(?:0x)?[0-9a-f]+)\((r\d+)\)", operands[at].strip()).groups()
+        memory = Memory([base], base, int(displacement, 0), False, size)
+        if re.search(r"u$", mnemonic):
+            memory.writeback = memory.displacement
+        return memory, at
+    at = len(operands) - 2
+    first, second = ppc_units(operands[at]), ppc_units(operands[at + 1])
+    base, index = (first + second)[0], second[0] if first else None
+    memory = Memory(first + second, base, 0, index is not None, size, index=index)
+    if re.search(r"ux$", mnemonic):
+        memory.writeback_by = second
+    return memory, at
+
+
+PPC_TABLE = Table(
+    units=ppc_units,
+    memory=ppc_memory,
+    immediate=ppc_immediate,
+    loads=r"l(bz|hz|ha|wz|wa|d|q|fs|fd|hbr|wbr|dbr|bar|har|war|dar|qar)u?x?|lv(x|xl|ebx|ehx|ewx)|lxv\w*|lxs\w+|"
+          r"lfiw[az]x|dcbt|dcbtst|dcbf|dcbst|icbi",
+    stores=r"st(b|h|w|d|q|fs|fd|hbr|wbr|dbr)u?x?|st[bhwdq]cx|stfiwx|stv(x|xl|ebx|ehx|ewx)|stxv\w*|stxs\w+|dcbz",
+    store_status=r"(?!)",
+    branches_on_flags=rf"b{PPC_CONDITIONS}",
+    branches_on_registers=r"(?!)",  # bdnz and the rest on CTR: ppc_decode
+    jumps=r"b",
+    calls=r"bl",
+    indirect_jumps=r"blr",
+    indirect_calls=r"blrl",
+    link="lr",
+    constants=r"(?!)",  # the TOC pointer and what is added to it (Arch.constant_registers)
+    numbers=r"li",
+    adds=r"addi|mr|addis",
+    subtracts=r"(?!)",
+    sets_flags=r"cmp(?!b)\w*|fcmp[uo]|xscmp[uo]dp|mtcrf|mtocrf|addic|subfic|addc|subfc|srawi?|sradi?|st[bhwdq]cx",
+    reads_flags=r"isel|adde|subfe|addze|subfze|addme|subfme|mfcr|mfocrf|setb\w*",
+    reads_destination=r"rl[wd]imi|vinsert\w+|xxinsertw|x[sv]n?m(add|sub)a[sd]p",
+    no_destination=r"cmp(?!b)\w*|fcmp[uo]|xscmp[uo]dp|nop|sync|lwsync|hwsync|isync|eieio|dcb\w+|icbi",
+    zeroing=r"xor|xxlxor|vxor|subf|andc|xxlandc|vandc|vsubu[bhwd]m",
+    partial=r"^f\d+$",
+    ordinary=r"add\w*|subf\w*|neg|mul\w+|div\w+|mod\w+|and\w*|or\w*|xor\w*|nand|nor|eqv|not|exts[bhw]\w*|"
+             r"cnt\w+|popcnt\w|rl[wd]\w+|rot[lr]\w+|s[lr]\w+|clr\w+|ext[lr]\w+|ins[lr]\w+|mr|li|lis|isel|setb\w*|"
+             r"mfcr|mfocrf|mtcrf|mtocrf|lvs[lr]|m[ft]vsr\w+|m[ft]vr\w+|v\w+|xx\w+|xs\w+|xv\w+|"
+             r"f(mr|neg|abs|nabs|add|sub|mul|div|madd|msub|nmadd|nmsub|sel|sqrt|cfid|ctid|ctiw|rsp|re|rsqrte|cpsgn)\w*",
+)
+ppc_table_decode = table_decode(PPC_TABLE)
+
+
+def ppc_decode(mnemonic: str, operands: list[str], relocation: str | None) -> Effect:
+    """The record forms (a dot: cr0 set from the result), branch hints, the
+    branches on CTR and the conditional ones to LR or CTR, the moves to and
+    from the special registers, the traps, then the table."""
+    name = mnemonic.rstrip("+-")
+    record = name.endswith(".")
+    name = name.rstrip(".")
+    registers = [u for o in operands for u in ppc_units(o)]
+    ctr_loop = re.fullmatch(rf"bdn?z([tf]|{PPC_CONDITIONS})?(l|lr)?", name)
+    conditional = re.fullmatch(rf"b{PPC_CONDITIONS}(l|lr|lrl|ctr|ctrl)", name)
+    if ctr_loop or conditional:
+        suffix = (ctr_loop or conditional).groups()[-1]
+        effect = Effect(flags_in=conditional is not None or bool(ctr_loop.group(1)))
+        effect.guarded = True
+        if ctr_loop:
+            effect.condition, effect.writes, effect.reads = ["ctr"], ["ctr"], ["ctr"]
+        if suffix in (None, "l") and ctr_loop or suffix == "l":
+            target = operands[-1]
+            if suffix == "l":
+                effect.call = relocation or (re.search(r"<([^>+]+)", target) or [None, "?"])[1]
+            else:
+                effect.jump = int(target.split()[0], 16)
+        else:
+            effect.condition = effect.condition + ["ctr" if "ctr" in suffix else "lr"]
+            effect.call = "?" if suffix.endswith("l") and suffix != "l" else None
+        return effect
+    if name in ("bctr", "bctrl"):
+        return Effect(condition=["ctr"], ends=name == "bctr", call="?" if name == "bctrl" else None)
+    if name in ("mtctr", "mtlr"):
+        return Effect(writes=[name[2:]], reads=registers)
+    if name in ("mfctr", "mflr"):
+        return Effect(writes=registers, reads=[name[2:]])
+    if name == "ld" and operands == ["r2", "24(r1)"]:  # the TOC pointer back after a call
+        return Effect()
+    if re.fullmatch(rf"t[wd]i?|t[wd]{PPC_CONDITIONS}i?", name):  # a trap: a branch out
+        return Effect(condition=registers)
+    if re.fullmatch(r"x?ori", name) and ppc_immediate(operands[-1]) == 0:
+        name, operands = "mr", operands[:2]  # ori r2,r2,0, the nop a linker may make a TOC restore
+    if name == "addis" and ppc_immediate(operands[-1]) != 0:  # no small offset: no stack address through it
+        effect = Effect(writes=ppc_units(operands[0]), reads=ppc_units(operands[1]))
+    else:
+        effect = ppc_table_decode(name, operands, relocation)
+    if name == "add" and len(registers) == 3:
+        effect.offset_by = (registers[1], registers[2])
+    if record:
+        effect.flags_out = True
+    return effect
+
+
+PPC64LE = Arch(
+    name="ppc64le",
+    objdump=["powerpc64le-linux-gnu-objdump", "-dr", "--no-show-raw-insn"],
+    stack_pointer="r1",
+    flags="cr",
+    vectors=tuple(f"vs{n}" for n in range(64)),
+    arguments=[f"r{n}" for n in range(3, 11)],
+    caller_saved=["r0"] + [f"r{n}" for n in range(3, 13)] + ["lr", "ctr"],
+    result="r3",
+    decode=ppc_decode,
+    constant_registers=("r2", "r12"),
 )
 
 # ----------------------------------------------------------------- x86-64
@@ -808,9 +953,9 @@ X86_64 = Arch(
     decode=x86_decode,
 )
 
-ARCHES = {arch.name: arch for arch in (ARM64, ARMHF, X86_64)}
+ARCHES = {arch.name: arch for arch in (ARM64, ARMHF, PPC64LE, X86_64)}
 # The vector paths each architecture builds, by folder of aes/.
-PATHS = {"arm64": ["vperm", "arm"], "armhf": ["vperm", "arm"], "x86-64": ["vperm", "x86"]}
+PATHS = {"arm64": ["vperm", "arm"], "armhf": ["vperm", "arm"], "ppc64le": ["ppc"], "x86-64": ["vperm", "x86"]}
 
 
 # --------------------------------------------------------------- the taint
@@ -932,6 +1077,10 @@ def address_of(state: State, memory: Memory) -> tuple[str, int | None] | str | N
     if memory.base is None:
         return None
     where = state.get(memory.base).where
+    index = state.get(memory.index).where if memory.index else None
+    if index and index[0] in ("stack", "const") and where and where[0] == "number":  # POWER's rA,rB either way
+        where = index
+        memory = Memory(memory.units, memory.index, memory.displacement, True, memory.size, index=memory.base)
     if where and where[0] == "const":
         return "pc"
     if where and where[0] == "stack":
@@ -951,7 +1100,7 @@ def step(arch: Arch, effect: Effect, state: State, calls: dict[str, dict[str, Va
 
     found = []
     if effect.unknown:
-        secret = [u for u in effect.reads if value(u).tainted]
+        secret = [u for u in effect.reads + [arch.flags] if value(u).tainted]
         if secret or effect.unknown == "memory":
             found.append(f"unknown to the check, {'reads ' + ', '.join(secret) if secret else 'an address'}")
     if effect.guarded and value(arch.flags).tainted and (
@@ -1049,6 +1198,10 @@ def step(arch: Arch, effect: Effect, state: State, calls: dict[str, dict[str, Va
             result = Value(result.tainted, ("const",))
         elif effect.number is not None:
             result = Value(False, ("number", effect.number))
+        elif effect.offset_by and not result.tainted:
+            wheres = sorted((value(u).where for u in effect.offset_by), key=lambda w: w is None or w[0] != "number")
+            if wheres[0] and wheres[0][0] == "number" and wheres[1] and wheres[1][0] == "stack":
+                result = Value(False, (wheres[1][0], wheres[1][1], wheres[1][2] + wheres[0][1]))
         elif effect.offset_of and not result.tainted:
             base = value(effect.offset_of[0]).where
             if base and base[0] == "stack":
