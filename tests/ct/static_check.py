@@ -33,8 +33,13 @@ RISC-V's (rs1) with the index vector of vluxei/vloxei), and its mnemonic
 classes (loads such as vld1, lxvd2x, vle8.v; branches on flags such as
 bne, beq cr7; branches on registers such as cbz, bnez; moves out of the
 vector registers need no class, since every write takes the taint of what
-the instruction reads). x86-64, with its two-operand forms and implicit
-stack, has a decoder of its own.
+the instruction reads), and the ordinary instructions it knows: any other
+may load, store or branch, so its writes are taken for secrets and it is
+reported once it reads one or names an address. What a table cannot say
+its architecture's decoder says before it: AArch32's conditions (a load,
+store or branch under flags set from secrets is reported), S forms and
+register lists; POWER's record forms and CTR loops. x86-64, with its
+two-operand forms and implicit stack, has a decoder of its own.
 """
 
 from __future__ import annotations
@@ -504,7 +509,7 @@ A32_TABLE = Table(
     numbers=r"movw?",
     adds=r"addw?|mov",
     subtracts=r"subw?",
-    sets_flags=r"cmp|cmn|tst|teq|vcmpe?|vmrs",
+    sets_flags=r"cmp|cmn|tst|teq|vcmpe?",
     reads_flags=r"adc|sbc|rsc|rrx",
     reads_destination=r"movt|bfi|bfc|mla|mls|vbsl|vbit|vbif|vtbx|vmla|vmls|vsra|vsri|vsli|vrsra|aes[ed]|"
                       r"vmovn|vqmovun?|vshrn|sha\w+",
@@ -540,14 +545,17 @@ def a32_decode(mnemonic: str, operands: list[str], relocation: str | None) -> Ef
     lists = {"push": ("sp!", "db"), "pop": ("sp!", "ia"), "vpush": ("sp!", "db"), "vpop": ("sp!", "ia")}
     if op in lists or re.fullmatch(r"v?(ldm|stm)(ia|ib|da|db|fd)?", op):
         effect = Effect()
+        loads = op in ("pop", "vpop") or op.lstrip("v").startswith("ldm")
         base_text, mode = lists.get(op, (operands[0], op.lstrip("v")[3:] or "ia"))
+        mode = {"fd": "ia" if loads else "db"}.get(mode, mode)
         registers = a32_units(operands[-1])
         size = len(registers) * (8 if op.startswith("v") else 4)
         base = a32_unit(base_text)[0]
-        memory = Memory([base], base, -size if mode == "db" else 0, False, size)
+        start = {"ia": 0, "ib": 4, "da": 4 - size, "db": -size}[mode]
+        memory = Memory([base], base, start, False, size)
         if base_text.endswith("!"):
-            memory.writeback = -size if mode == "db" else size
-        if op in ("pop", "vpop") or op.lstrip("v").startswith("ldm"):
+            memory.writeback = -size if mode in ("da", "db") else size
+        if loads:
             effect.load, effect.writes = memory, registers
             effect.restores = base == "sp"
             if "pc" in operands[-1]:
@@ -584,13 +592,16 @@ def a32_decode(mnemonic: str, operands: list[str], relocation: str | None) -> Ef
             effect.ends = condition is None
         if branch:
             return effect
-    if sets or op in ("cmp", "cmn", "tst", "teq") or (op == "vmrs" and "apsr" in effect.writes):
+    if op == "vmrs" and "apsr" in effect.writes:
+        effect = Effect()  # the flags of the VCMP before it, which set them already
+    if sets or op in ("cmp", "cmn", "tst", "teq"):
         effect.flags_out = True
-        if op == "vmrs":
-            effect.writes, effect.reads = [], ["fpscr"]
+    if operands and operands[0].strip() == "pc" and op in ("ldr", "mov"):  # a return
+        effect.ends, effect.condition_from_load, effect.condition = condition is None, True, effect.reads
     if condition and condition != "al":
+        # It keeps what it would write, and the flags, when it does not run.
         effect.guarded = effect.flags_in = True
-        effect.reads = effect.reads + [u for u in effect.writes if u not in effect.reads]
+        effect.reads = effect.reads + [u for u in effect.writes + ["apsr"] if u not in effect.reads]
     return effect
 
 
@@ -1100,7 +1111,7 @@ def step(arch: Arch, effect: Effect, state: State, calls: dict[str, dict[str, Va
 
     found = []
     if effect.unknown:
-        secret = [u for u in effect.reads + [arch.flags] if value(u).tainted]
+        secret = list(dict.fromkeys(u for u in effect.reads + [arch.flags] if value(u).tainted))
         if secret or effect.unknown == "memory":
             found.append(f"unknown to the check, {'reads ' + ', '.join(secret) if secret else 'an address'}")
     if effect.guarded and value(arch.flags).tainted and (
