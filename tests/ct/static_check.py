@@ -142,6 +142,7 @@ class Arch:
     decode: Callable[[str, list[str], str | None], Effect]  # mnemonic, operands, relocation
     pointer: int = 8  # a pointer's size in bytes
     constant_registers: tuple[str, ...] = ()  # registers that hold a PC-relative address on entry (POWER's TOC)
+    relocation_reach: int = 1  # how far into an instruction its relocation may lie (x86's opcode and prefixes)
 
 
 def split_operands(text: str) -> list[str]:
@@ -402,7 +403,7 @@ A32_CONDITIONS = r"eq|ne|cs|hs|cc|lo|mi|pl|vs|vc|hi|ls|ge|lt|gt|le|al"
 A32_FLAGS_OPS = r"adc|sbc|rsc|add|sub|rsb|and|orr|orn|eor|bic|mov|mvn|mul|mla|lsl|lsr|asr|ror|rrx|neg|[su]mull|[su]mlal"
 A32_OPS = re.compile(
     r"(?P<flags>" + A32_FLAGS_OPS + r")|"
-    r"(?P<plain>b|bl|blx|bx|cbn?z|it[te]{0,3}|cmp|cmn|tst|teq|nop|udf|bkpt|"
+    r"(?P<plain>b|bl|blx|bx|cbn?z|it[te]{0,3}|cmp|cmn|tst|teq|nop|dmb|dsb|isb|udf|bkpt|"
     r"ldr(b|h|sb|sh|d|ex|exb|exh|exd)?|str(b|h|d|ex|exb|exh|exd)?|ldm(ia|ib|da|db|fd)?|stm(ia|ib|da|db|fd)?|"
     r"push|pop|vpush|vpop|vld[1-4]|vst[1-4]|vldr|vstr|vldm(ia|db)?|vstm(ia|db)?|pld|pldw|pli|"
     r"adr|addw|subw|movw|movt|uxt[bh]|sxt[bh]|uxtab|uxtah|sxtab|sxtah|ubfx|sbfx|bfi|bfc|clz|rev|rev16|revsh|rbit|"
@@ -513,7 +514,7 @@ A32_TABLE = Table(
     reads_flags=r"adc|sbc|rsc|rrx",
     reads_destination=r"movt|bfi|bfc|mla|mls|vbsl|vbit|vbif|vtbx|vmla|vmls|vsra|vsri|vsli|vrsra|aes[ed]|"
                       r"vmovn|vqmovun?|vshrn|sha\w+",
-    no_destination=r"cmp|cmn|tst|teq|vcmpe?|nop|pld|pldw|pli",
+    no_destination=r"cmp|cmn|tst|teq|vcmpe?|nop|dmb|dsb|isb|pld|pldw|pli",
     zeroing=r"eor|veor|sub|vsub",
     partial=r"^s\d+$|\[\d+\]$",
     ordinary=A32_OPS.pattern,
@@ -692,7 +693,7 @@ PPC_TABLE = Table(
     partial=r"^f\d+$",
     ordinary=r"add\w*|subf\w*|neg|mul\w+|div\w+|mod\w+|and\w*|or\w*|xor\w*|nand|nor|eqv|not|exts[bhw]\w*|"
              r"cnt\w+|popcnt\w|rl[wd]\w+|rot[lr]\w+|s[lr]\w+|clr\w+|ext[lr]\w+|ins[lr]\w+|mr|li|lis|isel|setb\w*|"
-             r"mfcr|mfocrf|mtcrf|mtocrf|lvs[lr]|m[ft]vsr\w+|m[ft]vr\w+|v\w+|xx\w+|xs\w+|xv\w+|"
+             r"mfcr|mfocrf|mtcrf|mtocrf|lvs[lr]|m[ft]vsr\w+|m[ft]vr\w+|m[ft]fpr\w+|v\w+|xx\w+|xs\w+|xv\w+|"
              r"f(mr|neg|abs|nabs|add|sub|mul|div|madd|msub|nmadd|nmsub|sel|sqrt|cfid|ctid|ctiw|rsp|re|rsqrte|cpsgn)\w*",
 )
 ppc_table_decode = table_decode(PPC_TABLE)
@@ -962,6 +963,7 @@ X86_64 = Arch(
     caller_saved=["rax", "rcx", "rdx", "rsi", "rdi", "r8", "r9", "r10", "r11"],
     result="rax",
     decode=x86_decode,
+    relocation_reach=4,
 )
 
 ARCHES = {arch.name: arch for arch in (ARM64, ARMHF, PPC64LE, X86_64)}
@@ -1008,11 +1010,17 @@ def disassemble(arch: Arch, objects: list[Path]) -> list[Function]:
             if header:
                 functions.append(Function(header.group(1), header.group(1) in local, []))
                 continue
-            relocation = re.match(r"^\s+[0-9a-f]+: R_\w+\s+(\S+)", line)
+            relocation = re.match(r"^\s+([0-9a-f]+): R_\w+\s+(\S+)", line)
             if relocation and functions and functions[-1].instructions:
                 last = functions[-1].instructions[-1]
-                name = re.sub(r"[-+]0x[0-9a-f]+$", "", relocation.group(1))
-                if re.match(r"^(call|jmp|bl|b)\b", last.text.split("\t")[0].strip()) and last.effect.call is None:
+                name = re.sub(r"[-+]0x[0-9a-f]+$", "", relocation.group(2))
+                # A call the object leaves to the linker names its own address
+                # in the listing; a section (a local function) names nothing.
+                # The relocation must be the branch's own, not one of a
+                # literal pool's words after it (which objdump may not list).
+                inside = 0 <= int(relocation.group(1), 16) - last.address < arch.relocation_reach
+                if inside and re.match(r"^(call|jmp|bl|b)\b", last.text.split("\t")[0].strip()) and (
+                        last.effect.call is None or not name.startswith(".")):
                     last.effect = decode(arch, last.text, name)
                 continue
             row = re.match(r"^\s+([0-9a-f]+):\t(.*)$", line)
@@ -1239,6 +1247,38 @@ def step(arch: Arch, effect: Effect, state: State, calls: dict[str, dict[str, Va
     return new, "; ".join(found)
 
 
+# The C library's functions a path may call, by how many arguments they take.
+C_ARGUMENTS = {"memcpy": 3, "memmove": 3, "memset": 3, "memcmp": 3, "explicit_bzero": 2, "abort": 0}
+ITANIUM_BUILTINS = "vwbcahstijlmxynofdeg"
+
+
+def argument_registers(arch: Arch, symbol: str) -> int | None:
+    """How many argument registers a callee outside the path reads: from
+    its C++ name's parameter types (wipe(void*, unsigned long) is _Z4wipePvm,
+    a 64-bit number a pair of aligned registers where a pointer is 4 bytes),
+    or the C library's table; None when neither says."""
+    if symbol in C_ARGUMENTS:
+        return C_ARGUMENTS[symbol]
+    match = re.fullmatch(r"_Z(\d+)(.*)", symbol)
+    if not match or len(match.group(2)) < int(match.group(1)):
+        return None
+    parameters, count = match.group(2)[int(match.group(1)):], 0
+    if parameters == "v":  # f(void)
+        return 0
+    while parameters:
+        parameters = parameters.lstrip("PKRV")
+        code = re.match(r"(\d+)", parameters)
+        if code:  # a class or enum by name
+            parameters, wide = parameters[len(code.group(1)) + int(code.group(1)):], False
+        elif parameters[:1] and parameters[0] in ITANIUM_BUILTINS:
+            wide = parameters[0] in "xyd" and arch.pointer == 4
+            parameters = parameters[1:]
+        else:
+            return None
+        count = count + count % 2 + 2 if wide else count + 1
+    return count
+
+
 def check(arch: Arch, build: Path, path: str) -> tuple[list[str], list[Function]]:
     # The path's own files, named for the engine functions they hold; the
     # CPU-feature readers beside them hold no key or data byte.
@@ -1262,6 +1302,14 @@ def check(arch: Arch, build: Path, path: str) -> tuple[list[str], list[Function]
             reports += analyse(arch, f, incoming.get(f.name) if f.local else None, calls)
         local_calls = {f.name: calls[f.name] for f in functions if f.local and f.name in calls}
         if local_calls == incoming:
+            # A callee outside the path may branch or index on what it is
+            # given: no argument it reads may hold a secret.
+            for callee in sorted(set(calls) - {f.name for f in functions}):
+                count = argument_registers(arch, callee)
+                read = arch.arguments[:len(arch.arguments) if count is None else count]
+                secret = [u for u in read if calls[callee][u].tainted]
+                if secret:
+                    reports.append(f"call to {callee} with a secret in {', '.join(secret)}")
             return reports, functions
         incoming = local_calls
 
