@@ -1152,10 +1152,14 @@ def step(arch: Arch, effect: Effect, state: State, calls: dict[str, dict[str, Va
             loaded = SECRET
         else:
             anchor, offset = where
+            # A callee writes through a pointer to this frame's locals, all
+            # below the stack pointer on entry: never into the caller's frame
+            # above it (the return address and arguments saved there).
+            smear = anchor in smeared and not (anchor == "entry" and offset is not None and offset >= 0)
             if offset is None:
-                hit = anchor in smeared or any(a == anchor for a, _ in stack)
+                hit = smear or any(a == anchor for a, _ in stack)
             else:
-                hit = anchor in smeared or any((anchor, offset + k) in stack for k in range(memory.size))
+                hit = smear or any((anchor, offset + k) in stack for k in range(memory.size))
             loaded = Value(hit or address_taint)
         if effect.condition_from_load and loaded.tainted:
             found.append("return address from secrets")
