@@ -380,8 +380,8 @@ ARM64 = Arch(
         subtracts=r"sub",
         sets_flags=r"cmp|cmn|tst|adds|subs|ands|bics|adcs|sbcs|negs|ngcs|ccmp|ccmn|fcmpe?|fccmpe?",
         reads_flags=r"csel|csinc|csinv|csneg|csetm?|cinc|cinv|cneg|adcs?|sbcs?|ngcs?|ccmp|ccmn|fcsel|fccmpe?",
-        reads_destination=r"movk|bfi|bfxil|bfc|bsl|bit|bif|mla|mls|fmla|fmls|tbx|ins|sli|sri|u?r?sra|s?r?sra|[su]aba[l2]*|"
-                          r"[su]adalp|aes[ed]|[su]ml[as]l2?|sqdml[as]l2?|[su]dot|sha\w+|\w+n2",
+        reads_destination=r"movk|bfi|bfxil|bfc|bsl|bit|bif|mla|mls|fmla|fmls|tbx|ins|sli|sri|u?r?sra|s?r?sra|"
+                          r"[su]aba[l2]*|[su]adalp|aes[ed]|[su]ml[as]l2?|sqdml[as]l2?|[su]dot|sha\w+|\w+n2",
         no_destination=r"cmp|cmn|tst|fcmpe?|ccmp|ccmn|fccmpe?|prfm|nop|hint|dmb|dsb|isb|bti|pac\w*|aut\w*",
         zeroing=r"eor|sub|bic",
         partial=r"\[\d+\]$",
