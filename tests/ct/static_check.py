@@ -582,7 +582,7 @@ def a32_decode(mnemonic: str, operands: list[str], relocation: str | None) -> Ef
     else:
         unary = r"mov|mvn|neg|rev\w*|rbit|clz|[su]xt[bh]|vmov|vmvn|vdup|vneg|vabs|vcnt|vclz|vcls|vcvt|vmovl|" \
                 r"vmovn|aesmc|aesimc|vrev\d+|vmrs|vmsr|movw|movt|adr|ldr\w*|str\w*|cmp|cmn|tst|teq|vcmpe?|" \
-                r"vld\d|vst\d|vldr|vstr|pld\w*|aes[ed]|cbn?z|b\w*"
+                r"vld\d|vst\d|vldr|vstr|pld\w*|aes[ed]|cbn?z|bl?x?"
         if len(operands) == 2 and not re.fullmatch(unary, op) and not operands[1].startswith("["):
             operands = [operands[0], operands[0], operands[1]]  # adds r3, #1: r3 = r3 + 1
         branch = op == "b" and condition
