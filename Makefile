@@ -401,8 +401,10 @@ fuzz: $(PY)
 # check runs, and any failure fails.
 # The cross targets, each a name of tools/need-packages with its toolchain
 # file in cmake/.
-CT_CROSS := arm64
+CT_CROSS := arm64 armhf ppc64le
 toolchain_of_arm64 := aarch64-linux-gnu
+toolchain_of_armhf := arm-linux-gnueabihf
+toolchain_of_ppc64le := powerpc64le-linux-gnu
 ct:
 	$(NEED) ct $(CT_CROSS)
 	cmake -S . -B build/ct $(RELEASE) -DCMAKE_CXX_FLAGS=-g -DKESTRELBOX_CT=ON

@@ -33,8 +33,13 @@ RISC-V's (rs1) with the index vector of vluxei/vloxei), and its mnemonic
 classes (loads such as vld1, lxvd2x, vle8.v; branches on flags such as
 bne, beq cr7; branches on registers such as cbz, bnez; moves out of the
 vector registers need no class, since every write takes the taint of what
-the instruction reads). x86-64, with its two-operand forms and implicit
-stack, has a decoder of its own.
+the instruction reads), and the ordinary instructions it knows: any other
+may load, store or branch, so its writes are taken for secrets and it is
+reported once it reads one or names an address. What a table cannot say
+its architecture's decoder says before it: AArch32's conditions (a load,
+store or branch under flags set from secrets is reported), S forms and
+register lists; POWER's record forms and CTR loops. x86-64, with its
+two-operand forms and implicit stack, has a decoder of its own.
 """
 
 from __future__ import annotations
@@ -94,6 +99,7 @@ class Memory:
     size: int = 8
     writeback: int | None = None
     writeback_by: list[str] = field(default_factory=list)
+    index: str | None = None  # the index register, whose known number places a stack address
 
 
 @dataclass
@@ -114,10 +120,13 @@ class Effect:
     jump: int | None = None  # a direct branch target in this section
     ends: bool = False  # no fall-through (unconditional branch, return)
     offset_of: tuple[str, int] | None = None  # the first write is that unit plus a constant
+    offset_by: tuple[str, str] | None = None  # ... or the sum of two units (a stack address and a number)
     number: int | None = None  # the write is this immediate
     constant: bool = False  # the writes hold a PC-relative address
     new_anchor: bool = False  # the stack pointer was realigned
     moves: list[tuple[str, str, int]] = field(default_factory=list)  # (unit, from unit, plus) besides
+    guarded: bool = False  # runs only when the flags say so (ARM's conditions, POWER's bclr)
+    unknown: str | None = None  # an instruction no class names: "memory" when it has an address
 
 
 @dataclass(frozen=True)
@@ -131,6 +140,9 @@ class Arch:
     caller_saved: list[str]  # general registers a call may change
     result: str
     decode: Callable[[str, list[str], str | None], Effect]  # mnemonic, operands, relocation
+    pointer: int = 8  # a pointer's size in bytes
+    constant_registers: tuple[str, ...] = ()  # registers that hold a PC-relative address on entry (POWER's TOC)
+    relocation_reach: int = 1  # how far into an instruction its relocation may lie (x86's opcode and prefixes)
 
 
 def split_operands(text: str) -> list[str]:
@@ -184,6 +196,7 @@ class Table:
     no_destination: str  # every register operand is a source (compares, prefetch, hints)
     zeroing: str  # with two equal sources the result is zero, whatever they hold
     partial: str  # a destination operand that names part of a register (a lane)
+    ordinary: str  # the rest it knows: the destination written from the sources, no memory, no branch
 
 
 def table_decode(t: Table) -> Callable[[str, list[str], str | None], Effect]:
@@ -233,6 +246,13 @@ def table_decode(t: Table) -> Callable[[str, list[str], str | None], Effect]:
             return effect
         if match(t.no_destination, mnemonic):
             effect.reads = every
+        elif not match(t.ordinary, mnemonic):
+            # It might load, store or branch: its writes are taken for
+            # secrets, and it fails the check once it reads one or names
+            # an address.
+            effect.reads, effect.writes = every, registers[0] if registers else []
+            effect.unknown = "memory" if any(c in rest for rest in operands for c in "[(") else "registers"
+            return effect
         elif registers:
             effect.writes = registers[0]
             effect.reads = [u for r in registers[1:] for u in r]
@@ -360,12 +380,385 @@ ARM64 = Arch(
         subtracts=r"sub",
         sets_flags=r"cmp|cmn|tst|adds|subs|ands|bics|adcs|sbcs|negs|ngcs|ccmp|ccmn|fcmpe?|fccmpe?",
         reads_flags=r"csel|csinc|csinv|csneg|csetm?|cinc|cinv|cneg|adcs?|sbcs?|ngcs?|ccmp|ccmn|fcsel|fccmpe?",
-        reads_destination=r"movk|bsl|bit|bif|mla|mls|fmla|fmls|tbx|ins|sli|sri|u?r?sra|s?r?sra|[su]aba[l2]*|"
-                          r"[su]adalp|aes[ed]|[su]ml[as]l2?|sqdml[as]l2?|[su]dot|sha\w+|\w+n2",
+        reads_destination=r"movk|bfi|bfxil|bfc|bsl|bit|bif|mla|mls|fmla|fmls|tbx|ins|sli|sri|u?r?sra|s?r?sra|"
+                          r"[su]aba[l2]*|[su]adalp|aes[ed]|[su]ml[as]l2?|sqdml[as]l2?|[su]dot|sha\w+|\w+n2",
         no_destination=r"cmp|cmn|tst|fcmpe?|ccmp|ccmn|fccmpe?|prfm|nop|hint|dmb|dsb|isb|bti|pac\w*|aut\w*",
         zeroing=r"eor|sub|bic",
         partial=r"\[\d+\]$",
+        ordinary=r"(add|sub|adc|sbc|neg|ngc|and|bic)s?|orr|orn|eor|eon|mvn|not|ror|lsl|lsr|asr|mov[zkn]?|fmov|"
+                 r"[su]?bfiz|[su]?bfx|bfi|bfxil|bfc|[su]xt[bhw]|uxtl2?|sxtl2?|rev\w*|rbit|clz|cls|cnt|extr|"
+                 r"csel|csinc|csinv|csneg|csetm?|cinc|cinv|cneg|m(add|sub|ul|neg)|[su]m(addl|subl|ull|ulh|negl)|"
+                 r"[su]div|movi|mvni|dup|ins|[su]mov|tbl|tbx|zip[12]|uzp[12]|trn[12]|ext|[su]?shll2?|"
+                 r"[su]r?shr|[su]r?sra|shl|sli|sri|bsl|bit|bif|cm(eq|ge|gt|hi|hs|le|lt|tst)|aes(e|d|mc|imc)|"
+                 r"pmull2?|xtn2?|[su]q?xtn2?|addp|addv|[su]maxv|[su]minv|[su]addlv|[su]?(max|min)p?|"
+                 r"[su]?q?(add|sub)|[su]?h(add|sub)|[su]?abd|mla|mls|sha\w+",
     )),
+)
+
+# ---------------------------------------------------------------- AArch32
+
+A32_NAMES = {"sb": "r9", "sl": "r10", "fp": "r11", "ip": "r12", "sp": "sp", "lr": "lr"}
+A32_CONDITIONS = r"eq|ne|cs|hs|cc|lo|mi|pl|vs|vc|hi|ls|ge|lt|gt|le|al"
+# The operations it knows, those that may take an S (set the flags) apart.
+A32_FLAGS_OPS = r"adc|sbc|rsc|add|sub|rsb|and|orr|orn|eor|bic|mov|mvn|mul|mla|lsl|lsr|asr|ror|rrx|neg|[su]mull|[su]mlal"
+A32_OPS = re.compile(
+    r"(?P<flags>" + A32_FLAGS_OPS + r")|"
+    r"(?P<plain>b|bl|blx|bx|cbn?z|it[te]{0,3}|cmp|cmn|tst|teq|nop|dmb|dsb|isb|udf|bkpt|"
+    r"ldr(b|h|sb|sh|d|ex|exb|exh|exd)?|str(b|h|d|ex|exb|exh|exd)?|ldm(ia|ib|da|db|fd)?|stm(ia|ib|da|db|fd)?|"
+    r"push|pop|vpush|vpop|vld[1-4]|vst[1-4]|vldr|vstr|vldm(ia|db)?|vstm(ia|db)?|pld|pldw|pli|"
+    r"adr|addw|subw|movw|movt|uxt[bh]|sxt[bh]|uxtab|uxtah|sxtab|sxtah|ubfx|sbfx|bfi|bfc|clz|rev|rev16|revsh|rbit|"
+    r"[su]div|mls|[su]sat|pkhbt|pkhtb|sel|uadd8|usub8|"
+    r"vmov|vmvn|vorr|vorn|veor|vand|vbic|vbsl|vbit|vbif|vtbl|vtbx|vswp|vzip|vuzp|vtrn|vext|vdup|vrev(16|32|64)|"
+    r"vshr|vshl|vsra|vsri|vsli|vshrn|vshll|vmovl|vmovn|vqmovn|vqmovun|vadd|vsub|vaddl|vaddw|vsubl|vsubw|"
+    r"vhadd|vhsub|vrhadd|vqadd|vqsub|vabd|vmax|vmin|vpmax|vpmin|vpadd|vpaddl|vmul|vmull|vmla|vmls|vneg|vabs|"
+    r"vceq|vcge|vcgt|vcle|vclt|vtst|vcnt|vclz|vcls|vcmp|vcmpe|vmrs|vmsr|vcvt|vrshr|vqshl|vqrshl|vrsra|"
+    r"aese|aesd|aesmc|aesimc|sha1[cmph]|sha1su[01]|sha256h2?|sha256su[01])"
+)
+
+
+def a32_unit(operand: str) -> list[str]:
+    operand = operand.strip().lower()
+    operand = re.sub(r"^(lsl|lsr|asr|ror|rrx)\s+", "", operand).lstrip("-+")  # a shift by a register
+    operand = re.sub(r"\[\d*\]$", "", operand).rstrip("!")
+    if operand in A32_NAMES:
+        return [A32_NAMES[operand]]
+    match = re.fullmatch(r"([rdqs])(\d+)", operand)
+    if match:
+        kind, n = match.group(1), int(match.group(2))
+        if kind == "r" and n < 15:
+            return [f"r{n}"]
+        return {"d": [f"d{n}"], "q": [f"d{2 * n}", f"d{2 * n + 1}"], "s": [f"d{n // 2}"]}.get(kind, [])
+    if operand == "apsr_nzcv":
+        return ["apsr"]
+    return ["fpscr"] if operand == "fpscr" else []
+
+
+def a32_units(operand: str) -> list[str]:
+    """The registers an operand names: one, a {list} with d4-d5 ranges, or
+    the registers inside an address."""
+    operand = operand.strip()
+    if operand.startswith("{"):
+        units = []
+        for part in operand.strip("{}").split(","):
+            if "-" in part:
+                first, last = (p.strip() for p in part.split("-"))
+                kind = first[0]
+                units += [u for n in range(int(first[1:]), int(last[1:]) + 1) for u in a32_unit(f"{kind}{n}")]
+            else:
+                units += a32_unit(part)
+        return list(dict.fromkeys(units))
+    if operand.startswith("["):
+        return [u for p in split_operands(re.sub(r"\s*:\d+", "", operand).strip("[]!")) for u in a32_units(p)]
+    return a32_unit(operand)
+
+
+def a32_immediate(operand: str) -> int | None:
+    match = re.fullmatch(r"#(-?(0x)?[0-9a-f]+)", operand.strip().lower())
+    return int(match.group(1), 0) if match else None
+
+
+A32_SIZES = {"b": 1, "sb": 1, "h": 2, "sh": 2, "d": 8, "exb": 1, "exh": 2, "exd": 8}
+
+
+def a32_memory(operands: list[str], mnemonic: str) -> tuple[Memory, int]:
+    """[base], [base, #imm], [base, index{, shift}], each with ! for
+    writeback, and [base], #imm or [base], rm (post-index; vld1's [base]!
+    moves by the size it loads)."""
+    at = next(i for i, o in enumerate(operands) if o.startswith("["))
+    parts = split_operands(re.sub(r"\s*:\d+", "", operands[at]).strip("[]!"))
+    base = "pc" if parts[0].lower() == "pc" else a32_unit(parts[0])[0]
+    units = [] if base == "pc" else [u for p in parts for u in a32_units(p)]
+    displacement = next((a32_immediate(p) for p in parts[1:] if a32_immediate(p) is not None), 0)
+    index = next((a32_unit(p)[0] for p in parts[1:] if a32_unit(p)), None)
+    data = [u for o in operands[:at] for u in a32_units(o)]
+    if mnemonic.startswith(("ldr", "str")):
+        size = A32_SIZES.get(re.sub(r"^(ldr|str)", "", mnemonic), 4)
+    elif mnemonic in ("pld", "pldw", "pli"):
+        size = 1
+    else:  # NEON and VFP: a d register each, or the lanes named
+        lanes = re.search(r"\[\d*\]", operands[0]) is not None
+        size = 4 if re.fullmatch(r"s\d+", operands[0].strip()) else 8 * max(1, len(data))
+        if lanes:
+            size = len(data) * 4  # at most a 32-bit lane each
+    memory = Memory(units, base, displacement, index is not None, size, index=index)
+    if operands[at].endswith("!"):
+        memory.writeback = displacement if len(parts) > 1 else size
+    if at + 1 < len(operands):
+        after = operands[at + 1]
+        if a32_immediate(after) is not None:
+            memory.writeback = a32_immediate(after)
+        else:
+            memory.writeback_by = a32_units(after)
+    return memory, at
+
+
+A32_TABLE = Table(
+    units=a32_units,
+    memory=a32_memory,
+    immediate=a32_immediate,
+    loads=r"ldr\w*|vld[1-4]|vldr|pld|pldw|pli",
+    stores=r"str\w*|vst[1-4]|vstr",
+    store_status=r"strex\w*",
+    branches_on_flags=rf"b({A32_CONDITIONS})",
+    branches_on_registers=r"cbn?z",
+    jumps=r"b",
+    calls=r"bl|blx",
+    indirect_jumps=r"bx",
+    indirect_calls=r"(?!)",  # blx to a register: a32_decode
+    link="lr",
+    constants=r"adr",
+    numbers=r"movw?",
+    adds=r"addw?|mov",
+    subtracts=r"subw?",
+    sets_flags=r"cmp|cmn|tst|teq|vcmpe?",
+    reads_flags=r"adc|sbc|rsc|rrx",
+    reads_destination=r"movt|bfi|bfc|mla|mls|vbsl|vbit|vbif|vtbx|vmla|vmls|vsra|vsri|vsli|vrsra|aes[ed]|"
+                      r"vmovn|vqmovun?|vshrn|sha\w+",
+    no_destination=r"cmp|cmn|tst|teq|vcmpe?|nop|dmb|dsb|isb|pld|pldw|pli",
+    zeroing=r"eor|veor|sub|vsub",
+    partial=r"^s\d+$|\[\d+\]$",
+    ordinary=A32_OPS.pattern,
+)
+a32_table_decode = table_decode(A32_TABLE)
+
+
+def a32_decode(mnemonic: str, operands: list[str], relocation: str | None) -> Effect:
+    """The mnemonic read as operation, S (set the flags) and condition (its
+    own or an IT block's; .n, .w and NEON's data types dropped), then the
+    16-bit two-operand forms, the register lists of the load and store
+    multiples, VMOV's register pairs, and the table for the rest."""
+    name = mnemonic.split(".")[0]
+    if re.fullmatch(r"it[te]{0,3}", name):  # its instructions carry their conditions
+        return Effect()
+    parsed = None
+    for length in range(len(name), 0, -1):  # the longest operation the name starts with
+        tail = re.fullmatch(rf"(s?)({A32_CONDITIONS})?", name[length:])
+        known = A32_OPS.fullmatch(name[:length])
+        if tail and known and (not tail.group(1) or known.group("flags")):
+            parsed = (name[:length], tail.group(1) == "s", tail.group(2))
+            break
+    if parsed is None:
+        effect = Effect(unknown="memory" if any("[" in o for o in operands) else "registers")
+        effect.reads = [u for o in operands for u in a32_units(o)]
+        effect.writes = a32_units(operands[0]) if operands else []
+        return effect
+    op, sets, condition = parsed
+    lists = {"push": ("sp!", "db"), "pop": ("sp!", "ia"), "vpush": ("sp!", "db"), "vpop": ("sp!", "ia")}
+    if op in lists or re.fullmatch(r"v?(ldm|stm)(ia|ib|da|db|fd)?", op):
+        effect = Effect()
+        loads = op in ("pop", "vpop") or op.lstrip("v").startswith("ldm")
+        base_text, mode = lists.get(op, (operands[0], op.lstrip("v")[3:] or "ia"))
+        mode = {"fd": "ia" if loads else "db"}.get(mode, mode)
+        registers = a32_units(operands[-1])
+        size = len(registers) * (8 if op.startswith("v") else 4)
+        base = a32_unit(base_text)[0]
+        start = {"ia": 0, "ib": 4, "da": 4 - size, "db": -size}[mode]
+        memory = Memory([base], base, start, False, size)
+        if base_text.endswith("!"):
+            memory.writeback = -size if mode in ("da", "db") else size
+        if loads:
+            effect.load, effect.writes = memory, registers
+            effect.restores = base == "sp"
+            if "pc" in operands[-1]:
+                effect.condition_from_load, effect.ends = True, condition is None
+        else:
+            effect.store, effect.stored = memory, registers
+    elif op == "vmov" and len(operands) >= 3:  # vmov r0, r1, d0 and vmov s0, s1, r0, r1
+        kinds = [bool(re.fullmatch(r"r\d+|sb|sl|fp|ip|lr", o.strip())) for o in operands]
+        count = next(i for i, k in enumerate(kinds) if k != kinds[0])
+        effect = Effect(writes=[u for o in operands[:count] for u in a32_units(o)],
+                        reads=[u for o in operands[count:] for u in a32_units(o)])
+        if any(re.fullmatch(r"s\d+", o.strip()) for o in operands[:count]):
+            effect.reads += effect.writes
+    elif op in ("vswp", "vzip", "vuzp", "vtrn"):  # both operands are written
+        units = [u for o in operands for u in a32_units(o)]
+        effect = Effect(writes=units, reads=units)
+    elif op in ("add", "adr") and any(o.strip() == "pc" for o in operands[1:]):
+        effect = Effect(writes=a32_units(operands[0]), constant=True)  # add r3, pc: the GOT's address
+    elif op == "bx" and operands and operands[0].strip() != "lr" or op == "blx" and a32_unit(operands[0]):
+        effect = Effect(condition=a32_units(operands[0]), ends=op == "bx" and condition is None)
+        if op == "blx":
+            effect.call, effect.ends = "?", False
+    else:
+        unary = r"mov|mvn|neg|rev\w*|rbit|clz|[su]xt[bh]|vmov|vmvn|vdup|vneg|vabs|vcnt|vclz|vcls|vcvt|vmovl|" \
+                r"vmovn|aesmc|aesimc|vrev\d+|vmrs|vmsr|movw|movt|adr|ldr\w*|str\w*|cmp|cmn|tst|teq|vcmpe?|" \
+                r"vld\d|vst\d|vldr|vstr|pld\w*|aes[ed]|cbn?z|bl?x?"
+        if len(operands) == 2 and not re.fullmatch(unary, op) and not operands[1].startswith("["):
+            operands = [operands[0], operands[0], operands[1]]  # adds r3, #1: r3 = r3 + 1
+        branch = op == "b" and condition
+        effect = a32_table_decode(op + (condition if branch else ""), operands, relocation)
+        if op in ("add", "addw") and len(operands) == 3 and all(len(a32_units(o)) == 1 for o in operands):
+            effect.offset_by = (a32_units(operands[1])[0], a32_units(operands[2])[0])
+        if op == "bx":
+            effect.ends = condition is None
+        if branch:
+            return effect
+    if op == "vmrs" and "apsr" in effect.writes:
+        effect = Effect()  # the flags of the VCMP before it, which set them already
+    if sets or op in ("cmp", "cmn", "tst", "teq"):
+        effect.flags_out = True
+    if operands and operands[0].strip() == "pc" and op in ("ldr", "mov"):  # a return
+        effect.ends, effect.condition_from_load, effect.condition = condition is None, True, effect.reads
+    if condition and condition != "al":
+        # It keeps what it would write, and the flags, when it does not run.
+        effect.guarded = effect.flags_in = True
+        effect.reads = effect.reads + [u for u in effect.writes + ["apsr"] if u not in effect.reads]
+    return effect
+
+
+ARMHF = Arch(
+    name="armhf",
+    objdump=["arm-linux-gnueabihf-objdump", "-dr", "--no-show-raw-insn"],
+    stack_pointer="sp",
+    flags="apsr",
+    vectors=tuple(f"d{n}" for n in range(32)),
+    arguments=["r0", "r1", "r2", "r3"],
+    caller_saved=["r0", "r1", "r2", "r3", "r12", "lr"],
+    result="r0",
+    decode=a32_decode,
+    pointer=4,
+)
+
+# ----------------------------------------------------------------- POWER
+
+PPC_CONDITIONS = r"(lt|le|eq|ge|gt|nl|ne|ng|so|ns|un|nu)"
+# Access sizes by the mnemonic's start, narrowest first (lvebx before lvx).
+PPC_SIZES = [(r"lbz|stb|lvebx|stvebx|lxsibzx|stxsibx|dcb", 1),
+             (r"lh[az]|sth|lvehx|stvehx|lxsihzx|stxsihx", 2),
+             (r"lw[az]|lwbr|stw|lfs|stfs|lfiw|stfiw|lvewx|stvewx|lxsiw|stxsiw|lxssp|stxssp", 4),
+             (r"ld|std|lfd|stfd|lxsd|stxsd", 8),
+             (r"lq|stq|lv|stv|lxv|stxv", 16)]
+
+
+def ppc_units(operand: str) -> list[str]:
+    """GPRs by number, cr0-cr7 as the one condition register, and the 64
+    VSX registers: f<n> is half of vs<n>, v<n> is vs<n + 32>."""
+    operand = operand.strip()
+    match = re.fullmatch(r"(r|f|v|vs|cr)(\d+)", operand)
+    if not match:
+        inner = re.fullmatch(r"-?(0x)?[0-9a-f]+\((r\d+)\)", operand)
+        return [inner.group(2)] if inner else []
+    kind, n = match.group(1), int(match.group(2))
+    return [{"r": f"r{n}", "f": f"vs{n}", "v": f"vs{n + 32}", "vs": f"vs{n}", "cr": "cr"}[kind]]
+
+
+def ppc_immediate(operand: str) -> int | None:
+    return int(operand, 0) if re.fullmatch(r"-?(0x[0-9a-f]+|\d+)", operand.strip()) else None
+
+
+def ppc_memory(operands: list[str], mnemonic: str) -> tuple[Memory, int]:
+    """d(rA), with writeback for the update forms (stdu), or the indexed
+    rA,rB (lxvd2x), where rA 0 reads as zero."""
+    size = next((s for p, s in PPC_SIZES if re.match(p, mnemonic)), 16)
+    at = next((i for i, o in enumerate(operands) if "(" in o), None)
+    if at is not None:
+        displacement, base = re.fullmatch(r"(-?(?:0x)?[0-9a-f]+)\((r\d+)\)", operands[at].strip()).groups()
+        memory = Memory([base], base, int(displacement, 0), False, size)
+        if re.search(r"u$", mnemonic):
+            memory.writeback = memory.displacement
+        return memory, at
+    at = len(operands) - 2
+    first, second = ppc_units(operands[at]), ppc_units(operands[at + 1])
+    base, index = (first + second)[0], second[0] if first else None
+    memory = Memory(first + second, base, 0, index is not None, size, index=index)
+    if re.search(r"ux$", mnemonic):
+        memory.writeback_by = second
+    return memory, at
+
+
+PPC_TABLE = Table(
+    units=ppc_units,
+    memory=ppc_memory,
+    immediate=ppc_immediate,
+    loads=r"l(bz|hz|ha|wz|wa|d|q|fs|fd|hbr|wbr|dbr|bar|har|war|dar|qar)u?x?|lv(x|xl|ebx|ehx|ewx)|lxv\w*|lxs\w+|"
+          r"lfiw[az]x|dcbt|dcbtst|dcbf|dcbst|icbi",
+    stores=r"st(b|h|w|d|q|fs|fd|hbr|wbr|dbr)u?x?|st[bhwdq]cx|stfiwx|stv(x|xl|ebx|ehx|ewx)|stxv\w*|stxs\w+|dcbz",
+    store_status=r"(?!)",
+    branches_on_flags=rf"b{PPC_CONDITIONS}",
+    branches_on_registers=r"(?!)",  # bdnz and the rest on CTR: ppc_decode
+    jumps=r"b",
+    calls=r"bl",
+    indirect_jumps=r"blr",
+    indirect_calls=r"blrl",
+    link="lr",
+    constants=r"(?!)",  # the TOC pointer and what is added to it (Arch.constant_registers)
+    numbers=r"li",
+    adds=r"addi|mr|addis",
+    subtracts=r"(?!)",
+    sets_flags=r"cmp(?!b)\w*|fcmp[uo]|xscmp[uo]dp|mtcrf|mtocrf|addic|subfic|addc|subfc|srawi?|sradi?|st[bhwdq]cx",
+    reads_flags=r"isel|adde|subfe|addze|subfze|addme|subfme|mfcr|mfocrf|setb\w*",
+    reads_destination=r"rl[wd]imi|vinsert\w+|xxinsertw|x[sv]n?m(add|sub)a[sd]p",
+    no_destination=r"cmp(?!b)\w*|fcmp[uo]|xscmp[uo]dp|nop|sync|lwsync|hwsync|isync|eieio|dcb\w+|icbi",
+    zeroing=r"xor|xxlxor|vxor|subf|andc|xxlandc|vandc|vsubu[bhwd]m",
+    partial=r"^f\d+$",
+    ordinary=r"add\w*|subf\w*|neg|mul\w+|div\w+|mod\w+|and\w*|or\w*|xor\w*|nand|nor|eqv|not|exts[bhw]\w*|"
+             r"cnt\w+|popcnt\w|rl[wd]\w+|rot[lr]\w+|s[lr]\w+|clr\w+|ext[lr]\w+|ins[lr]\w+|mr|li|lis|isel|setb\w*|"
+             r"mfcr|mfocrf|mtcrf|mtocrf|lvs[lr]|m[ft]vsr\w+|m[ft]vr\w+|m[ft]fpr\w+|v\w+|xx\w+|xs\w+|xv\w+|"
+             r"f(mr|neg|abs|nabs|add|sub|mul|div|madd|msub|nmadd|nmsub|sel|sqrt|cfid|ctid|ctiw|rsp|re|rsqrte|cpsgn)\w*",
+)
+ppc_table_decode = table_decode(PPC_TABLE)
+
+
+def ppc_decode(mnemonic: str, operands: list[str], relocation: str | None) -> Effect:
+    """The record forms (a dot: cr0 set from the result), branch hints, the
+    branches on CTR and the conditional ones to LR or CTR, the moves to and
+    from the special registers, the traps, then the table."""
+    name = mnemonic.rstrip("+-")
+    record = name.endswith(".")
+    name = name.rstrip(".")
+    registers = [u for o in operands for u in ppc_units(o)]
+    ctr_loop = re.fullmatch(rf"bdn?z([tf]|{PPC_CONDITIONS})?(l|lr)?", name)
+    conditional = re.fullmatch(rf"b{PPC_CONDITIONS}(l|lr|lrl|ctr|ctrl)", name)
+    if ctr_loop or conditional:
+        suffix = (ctr_loop or conditional).groups()[-1]
+        effect = Effect(flags_in=conditional is not None or bool(ctr_loop.group(1)))
+        effect.guarded = True
+        if ctr_loop:
+            effect.condition, effect.writes, effect.reads = ["ctr"], ["ctr"], ["ctr"]
+        if suffix in (None, "l") and ctr_loop or suffix == "l":
+            target = operands[-1]
+            if suffix == "l":
+                effect.call = relocation or (re.search(r"<([^>+]+)", target) or [None, "?"])[1]
+            else:
+                effect.jump = int(target.split()[0], 16)
+        else:
+            effect.condition = effect.condition + ["ctr" if "ctr" in suffix else "lr"]
+            effect.call = "?" if suffix.endswith("l") and suffix != "l" else None
+        return effect
+    if name in ("bctr", "bctrl"):
+        return Effect(condition=["ctr"], ends=name == "bctr", call="?" if name == "bctrl" else None)
+    if name in ("mtctr", "mtlr"):
+        return Effect(writes=[name[2:]], reads=registers)
+    if name in ("mfctr", "mflr"):
+        return Effect(writes=registers, reads=[name[2:]])
+    if name == "ld" and operands == ["r2", "24(r1)"]:  # the TOC pointer back after a call
+        return Effect()
+    if re.fullmatch(rf"t[wd]i?|t[wd]{PPC_CONDITIONS}i?", name):  # a trap: a branch out
+        return Effect(condition=registers)
+    if re.fullmatch(r"x?ori", name) and ppc_immediate(operands[-1]) == 0:
+        name, operands = "mr", operands[:2]  # ori r2,r2,0, the nop a linker may make a TOC restore
+    if name == "addis" and ppc_immediate(operands[-1]) != 0:  # no small offset: no stack address through it
+        effect = Effect(writes=ppc_units(operands[0]), reads=ppc_units(operands[1]))
+    else:
+        effect = ppc_table_decode(name, operands, relocation)
+    if name == "add" and len(registers) == 3:
+        effect.offset_by = (registers[1], registers[2])
+    if record:
+        effect.flags_out = True
+    return effect
+
+
+PPC64LE = Arch(
+    name="ppc64le",
+    objdump=["powerpc64le-linux-gnu-objdump", "-dr", "--no-show-raw-insn"],
+    stack_pointer="r1",
+    flags="cr",
+    vectors=tuple(f"vs{n}" for n in range(64)),
+    arguments=[f"r{n}" for n in range(3, 11)],
+    caller_saved=["r0"] + [f"r{n}" for n in range(3, 13)] + ["lr", "ctr"],
+    result="r3",
+    decode=ppc_decode,
+    constant_registers=("r2", "r12"),
 )
 
 # ----------------------------------------------------------------- x86-64
@@ -570,11 +963,12 @@ X86_64 = Arch(
     caller_saved=["rax", "rcx", "rdx", "rsi", "rdi", "r8", "r9", "r10", "r11"],
     result="rax",
     decode=x86_decode,
+    relocation_reach=4,
 )
 
-ARCHES = {arch.name: arch for arch in (ARM64, X86_64)}
+ARCHES = {arch.name: arch for arch in (ARM64, ARMHF, PPC64LE, X86_64)}
 # The vector paths each architecture builds, by folder of aes/.
-PATHS = {"arm64": ["vperm", "arm"], "x86-64": ["vperm", "x86"]}
+PATHS = {"arm64": ["vperm", "arm"], "armhf": ["vperm", "arm"], "ppc64le": ["ppc"], "x86-64": ["vperm", "x86"]}
 
 
 # --------------------------------------------------------------- the taint
@@ -616,11 +1010,17 @@ def disassemble(arch: Arch, objects: list[Path]) -> list[Function]:
             if header:
                 functions.append(Function(header.group(1), header.group(1) in local, []))
                 continue
-            relocation = re.match(r"^\s+[0-9a-f]+: R_\w+\s+(\S+)", line)
+            relocation = re.match(r"^\s+([0-9a-f]+): R_\w+\s+(\S+)", line)
             if relocation and functions and functions[-1].instructions:
                 last = functions[-1].instructions[-1]
-                name = re.sub(r"[-+]0x[0-9a-f]+$", "", relocation.group(1))
-                if re.match(r"^(call|jmp|bl|b)\b", last.text.split("\t")[0].strip()) and last.effect.call is None:
+                name = re.sub(r"[-+]0x[0-9a-f]+$", "", relocation.group(2))
+                # A call the object leaves to the linker names its own address
+                # in the listing; a section (a local function) names nothing.
+                # The relocation must be the branch's own, not one of a
+                # literal pool's words after it (which objdump may not list).
+                inside = 0 <= int(relocation.group(1), 16) - last.address < arch.relocation_reach
+                if inside and re.match(r"^(call|jmp|bl|b)\b", last.text.split("\t")[0].strip()) and (
+                        last.effect.call is None or not name.startswith(".")):
                     last.effect = decode(arch, last.text, name)
                 continue
             row = re.match(r"^\s+([0-9a-f]+):\t(.*)$", line)
@@ -632,7 +1032,7 @@ def disassemble(arch: Arch, objects: list[Path]) -> list[Function]:
 
 
 def decode(arch: Arch, text: str, relocation: str | None) -> Effect:
-    text = re.split(r"\s(//|#|;)\s", text)[0].strip()
+    text = re.split(r"\s(//|#|;|@)\s", text)[0].strip()
     mnemonic, _, rest = text.partition("\t") if "\t" in text else text.partition(" ")
     mnemonic = mnemonic.strip()
     rest = rest.strip()
@@ -650,6 +1050,7 @@ def entry_state(arch: Arch, arguments: dict[str, Value] | None) -> State:
     """Pointers and lengths are public; a caller may have left secrets in
     the vector registers."""
     registers = {u: SECRET for u in arch.vectors}
+    registers.update({u: Value(False, ("const",)) for u in arch.constant_registers})
     registers.update(arguments or {})
     registers[arch.stack_pointer] = Value(False, ("stack", "entry", 0))
     return State(registers, frozenset(), frozenset())
@@ -671,7 +1072,7 @@ def analyse(arch: Arch, function: Function, arguments: dict[str, Value] | None,
         state = states[i]
         after, found = step(arch, code[i].effect, state, calls)
         if found:
-            text = re.split(r"\s(//|#)\s", code[i].text)[0].strip()
+            text = re.split(r"\s(//|#|@)\s", code[i].text)[0].strip()
             reports[i] = f"{function.name}+{code[i].address - code[0].address:#x}: {text} ({found})"
         effect = code[i].effect
         successors = [] if effect.ends else [i + 1]
@@ -695,9 +1096,16 @@ def address_of(state: State, memory: Memory) -> tuple[str, int | None] | str | N
     if memory.base is None:
         return None
     where = state.get(memory.base).where
+    index = state.get(memory.index).where if memory.index else None
+    if index and index[0] in ("stack", "const") and where and where[0] == "number":  # POWER's rA,rB either way
+        where = index
+        memory = Memory(memory.units, memory.index, memory.displacement, True, memory.size, index=memory.base)
     if where and where[0] == "const":
         return "pc"
     if where and where[0] == "stack":
+        index = state.get(memory.index).where if memory.index else None
+        if memory.indexed and index and index[0] == "number":
+            return (where[1], where[2] + memory.displacement + index[1])
         return (where[1], None if memory.indexed else where[2] + memory.displacement)
     return None
 
@@ -710,6 +1118,13 @@ def step(arch: Arch, effect: Effect, state: State, calls: dict[str, dict[str, Va
         return registers.get(unit, CLEAN)
 
     found = []
+    if effect.unknown:
+        secret = list(dict.fromkeys(u for u in effect.reads + [arch.flags] if value(u).tainted))
+        if secret or effect.unknown == "memory":
+            found.append(f"unknown to the check, {'reads ' + ', '.join(secret) if secret else 'an address'}")
+    if effect.guarded and value(arch.flags).tainted and (
+            effect.load or effect.store or effect.call or effect.condition):
+        found.append("conditional on flags set from secrets")
     tainted_units = [u for u in effect.condition if value(u).tainted]
     if tainted_units:
         found.append(f"branch on {', '.join(tainted_units)}")
@@ -727,7 +1142,7 @@ def step(arch: Arch, effect: Effect, state: State, calls: dict[str, dict[str, Va
         where = address_of(state, memory)
         address_taint = any(value(u).tainted for u in memory.units)
         if where == "pc":
-            loaded = Value(address_taint, ("const",) if memory.size == 8 and not address_taint else None)
+            loaded = Value(address_taint, ("const",) if memory.size == arch.pointer and not address_taint else None)
         elif effect.restores:
             # What the epilogue loads (the registers the prologue pushed, the
             # return address) no store of the function's own reaches, even
@@ -737,10 +1152,14 @@ def step(arch: Arch, effect: Effect, state: State, calls: dict[str, dict[str, Va
             loaded = SECRET
         else:
             anchor, offset = where
+            # A callee writes through a pointer to this frame's locals, all
+            # below the stack pointer on entry: never into the caller's frame
+            # above it (the return address and arguments saved there).
+            smear = anchor in smeared and not (anchor == "entry" and offset is not None and offset >= 0)
             if offset is None:
-                hit = anchor in smeared or any(a == anchor for a, _ in stack)
+                hit = smear or any(a == anchor for a, _ in stack)
             else:
-                hit = anchor in smeared or any((anchor, offset + k) in stack for k in range(memory.size))
+                hit = smear or any((anchor, offset + k) in stack for k in range(memory.size))
             loaded = Value(hit or address_taint)
         if effect.condition_from_load and loaded.tainted:
             found.append("return address from secrets")
@@ -795,13 +1214,17 @@ def step(arch: Arch, effect: Effect, state: State, calls: dict[str, dict[str, Va
         registers[arch.flags] = Value(passed)
     else:
         sources = [value(u) for u in effect.reads]
-        result = Value(any(v.tainted for v in sources) or loaded.tainted)
+        result = Value(any(v.tainted for v in sources) or loaded.tainted or effect.unknown is not None)
         if effect.flags_in:
             result = result.join(Value(value(arch.flags).tainted))
         if effect.constant:
             result = Value(result.tainted, ("const",))
         elif effect.number is not None:
             result = Value(False, ("number", effect.number))
+        elif effect.offset_by and not result.tainted:
+            wheres = sorted((value(u).where for u in effect.offset_by), key=lambda w: w is None or w[0] != "number")
+            if wheres[0] and wheres[0][0] == "number" and wheres[1] and wheres[1][0] == "stack":
+                result = Value(False, (wheres[1][0], wheres[1][1], wheres[1][2] + wheres[0][1]))
         elif effect.offset_of and not result.tainted:
             base = value(effect.offset_of[0]).where
             if base and base[0] == "stack":
@@ -828,6 +1251,38 @@ def step(arch: Arch, effect: Effect, state: State, calls: dict[str, dict[str, Va
     return new, "; ".join(found)
 
 
+# The C library's functions a path may call, by how many arguments they take.
+C_ARGUMENTS = {"memcpy": 3, "memmove": 3, "memset": 3, "memcmp": 3, "explicit_bzero": 2, "abort": 0}
+ITANIUM_BUILTINS = "vwbcahstijlmxynofdeg"
+
+
+def argument_registers(arch: Arch, symbol: str) -> int | None:
+    """How many argument registers a callee outside the path reads: from
+    its C++ name's parameter types (wipe(void*, unsigned long) is _Z4wipePvm,
+    a 64-bit number a pair of aligned registers where a pointer is 4 bytes),
+    or the C library's table; None when neither says."""
+    if symbol in C_ARGUMENTS:
+        return C_ARGUMENTS[symbol]
+    match = re.fullmatch(r"_Z(\d+)(.*)", symbol)
+    if not match or len(match.group(2)) < int(match.group(1)):
+        return None
+    parameters, count = match.group(2)[int(match.group(1)):], 0
+    if parameters == "v":  # f(void)
+        return 0
+    while parameters:
+        parameters = parameters.lstrip("PKRV")
+        code = re.match(r"(\d+)", parameters)
+        if code:  # a class or enum by name
+            parameters, wide = parameters[len(code.group(1)) + int(code.group(1)):], False
+        elif parameters[:1] and parameters[0] in ITANIUM_BUILTINS:
+            wide = parameters[0] in "xyd" and arch.pointer == 4
+            parameters = parameters[1:]
+        else:
+            return None
+        count = count + count % 2 + 2 if wide else count + 1
+    return count
+
+
 def check(arch: Arch, build: Path, path: str) -> tuple[list[str], list[Function]]:
     # The path's own files, named for the engine functions they hold; the
     # CPU-feature readers beside them hold no key or data byte.
@@ -851,6 +1306,14 @@ def check(arch: Arch, build: Path, path: str) -> tuple[list[str], list[Function]
             reports += analyse(arch, f, incoming.get(f.name) if f.local else None, calls)
         local_calls = {f.name: calls[f.name] for f in functions if f.local and f.name in calls}
         if local_calls == incoming:
+            # A callee outside the path may branch or index on what it is
+            # given: no argument it reads may hold a secret.
+            for callee in sorted(set(calls) - {f.name for f in functions}):
+                count = argument_registers(arch, callee)
+                read = arch.arguments[:len(arch.arguments) if count is None else count]
+                secret = [u for u in read if calls[callee][u].tainted]
+                if secret:
+                    reports.append(f"call to {callee} with a secret in {', '.join(secret)}")
             return reports, functions
         incoming = local_calls
 
