@@ -6,7 +6,7 @@
 // VAESDF takes round key 0 with each block's previous ciphertext already
 // added, which finishes the chaining XOR inside it; the previous blocks are
 // the group's own moved up by one, below them the block before the group,
-// so nothing is read back from a buffer that may already hold plaintext.
+// kept from the group before, whose place may already hold plaintext.
 #include "../compiler.h"
 
 #if KESTRELBOX_RISCV64
@@ -51,8 +51,10 @@ void cbc_decrypt_zvkned(aes128_context& context, std::uint8_t* output, const std
         const vuint32m4_t chain = __riscv_vslideup_vx_u32m4(
             __riscv_vlmul_ext_v_u32m1_u32m4(previous), c, block_elements, n);
         x = __riscv_vaesdf_vv_u32m4(x, __riscv_vaesz_vs_u32m1_u32m4(chain, k0, n), n);
-        previous = __riscv_vlmul_trunc_v_u32m4_u32m1(
-            __riscv_vslidedown_vx_u32m4(c, n - block_elements, n));
+        // The group's last block for the next, read again before the group's
+        // plaintext may overwrite it: a load, where moving it down the
+        // group would take longer.
+        previous = load_block(input + 4 * (e + n) - 16);
         __riscv_vse8_v_u8m4(output + 4 * e, __riscv_vreinterpret_v_u32m4_u8m4(x), 4 * n);
         e += n;
     }
