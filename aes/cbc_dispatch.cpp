@@ -40,6 +40,10 @@ const cbc_path cbc_paths[] = {
     {"power8", cpu_has_power8_crypto, aes128_expand_key_power8, cbc_encrypt_power8,
      cbc_decrypt_power8, 1024, 1024},
 #endif
+#if KESTRELBOX_RISCV64
+    {"zvkned", cpu_has_zvkned, aes128_expand_key_zvkned, cbc_encrypt_zvkned, cbc_decrypt_zvkned,
+     256, 256},
+#endif
 };
 const std::size_t cbc_path_count = sizeof cbc_paths / sizeof cbc_paths[0];
 

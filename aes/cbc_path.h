@@ -5,8 +5,8 @@
 // SSSE3, or NEON, which every ARM64 processor has and 32-bit ones may). The
 // public cbc_ functions and aes128_init use the fastest available path,
 // chosen once. Each family lives in a folder of its own (portable/,
-// bitsliced/, vperm/, x86/, arm/, ppc/), every vector and hardware file gated
-// inside on the target as compiler.h names it.
+// bitsliced/, vperm/, x86/, arm/, ppc/, riscv/), every vector and hardware
+// file gated inside on the target as compiler.h names it.
 //
 // Both directions take separate `output` and `input`, which may be the same
 // buffer but must not otherwise overlap, so a caller can encrypt or decrypt
@@ -133,6 +133,17 @@ void aes128_expand_key_power8(aes128_context& context, const std::uint8_t* key);
 void cbc_encrypt_power8(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                         std::uint64_t length);
 void cbc_decrypt_power8(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
+                        std::uint64_t length);
+#endif
+
+#if KESTRELBOX_RISCV64
+// RISC-V's vector AES instructions (Zvkned): key schedule with VAESKF1,
+// serial encryption, and decryption of as many blocks as four vector
+// registers hold.
+void aes128_expand_key_zvkned(aes128_context& context, const std::uint8_t* key);
+void cbc_encrypt_zvkned(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
+                        std::uint64_t length);
+void cbc_decrypt_zvkned(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                         std::uint64_t length);
 #endif
 

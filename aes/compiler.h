@@ -32,6 +32,15 @@
 #define KESTRELBOX_PPC64 0
 #endif
 
+// 64-bit RISC-V, whose vector and vector crypto extensions are optional: the
+// files that use them are built for them (CMakeLists.txt) and run only once
+// the kernel has said the processor has them.
+#if defined(__riscv) && __riscv_xlen == 64
+#define KESTRELBOX_RISCV64 1
+#else
+#define KESTRELBOX_RISCV64 0
+#endif
+
 // The project's own declarations, between these two, are hidden: a call to
 // a function of ours that has no definition is a link error of the
 // extension, not an ImportError when it is loaded. (-z defs would refuse
@@ -235,5 +244,25 @@ KESTRELBOX_NEON32 inline void clear_neon_registers() {
             : "d0", "d1", "d2", "d3", "d4", "d5", "d6", "d7", "d8", "d9", "d10", "d11", "d12",
               "d13", "d14", "d15", "d16", "d17", "d18", "d19", "d20", "d21", "d22", "d23", "d24",
               "d25", "d26", "d27", "d28", "d29", "d30", "d31");
+}
+#endif
+
+#if KESTRELBOX_RISCV64
+// All of v0-v31, which the RISC-V calling convention gives the caller back
+// none of: four groups of eight registers, at the widest element count, so
+// every byte of every register whatever the vector length. The assembler is
+// told of the vector extension here, so that a file built without it (the
+// tests' register checks) can call this too; it runs only where the kernel
+// has said the processor has it.
+inline void clear_rvv_registers() {
+    unsigned long count;
+    __asm__ volatile(
+        ".option push\n .option arch, +v\n"
+        "vsetvli %0, zero, e8, m8, ta, ma\n"
+        "vmv.v.i v0, 0\n vmv.v.i v8, 0\n vmv.v.i v16, 0\n vmv.v.i v24, 0\n"
+        ".option pop\n"
+        : "=r"(count)::"v0", "v1", "v2", "v3", "v4", "v5", "v6", "v7", "v8", "v9", "v10", "v11",
+          "v12", "v13", "v14", "v15", "v16", "v17", "v18", "v19", "v20", "v21", "v22", "v23",
+          "v24", "v25", "v26", "v27", "v28", "v29", "v30", "v31", "vl", "vtype");
 }
 #endif

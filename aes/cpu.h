@@ -83,4 +83,26 @@ ppc_cpu_features ppc_features_of(const ppc_cpu_report& report);
 bool cpu_has_power8_crypto();  // POWER8's vector crypto instructions, VCIPHER and kin
 #endif
 
+// What the Linux kernel's hwprobe call reports of a RISC-V processor, as
+// much as the choice reads: the extension bits of RISCV_HWPROBE_KEY_IMA_EXT_0,
+// 0 where the kernel is too old to answer.
+struct riscv_cpu_report {
+    std::uint64_t ima_ext_0;
+};
+
+struct riscv_cpu_features {
+    bool vector;  // the V extension, with the kernel's leave to use it
+    bool zvkned;  // and the vector AES instructions besides
+};
+
+// The paths a report allows: the Zvkned path's files are built for V as
+// well, so it needs both. Built on every target, so that it is tested on
+// every target.
+riscv_cpu_features riscv_features_of(const riscv_cpu_report& report);
+
+#if KESTRELBOX_RISCV64
+bool cpu_has_rvv();     // the V extension's registers and instructions
+bool cpu_has_zvkned();  // with its AES instructions, vaesem and kin
+#endif
+
 KESTRELBOX_LOCAL_END

@@ -23,9 +23,20 @@ llvm-mca's model gives them: ten VCIPHERs one after another a block when
 encrypting; when decrypting, one block's ten VNCIPHERs shared by the eight
 in flight, or the unit's throughput of ten a block, whichever is more.
 
+On RISC-V, both directions of the Zvkned path on SiFive's P670 (128-bit
+vectors, so four blocks a group when decrypting), compiled and timed in
+the sid root (tools/sid-root), whose GCC has the vector intrinsics and
+whose llvm-mca the vector crypto instructions' timings, beside the floor
+that the AES instructions set: ten VAESEMs one after another a block when
+encrypting; ten VAESDMs a group when decrypting, each taking its latency
+or its reciprocal throughput, whichever is more, shared by the group's
+blocks. Each vsetvli's element width and group size are handed to llvm-mca,
+which otherwise times every vector instruction at the largest group.
+
     python3.12 tools/mca_estimate.py
         (needs g++-aarch64-linux-gnu, g++-arm-linux-gnueabihf,
-         g++-powerpc64le-linux-gnu, llvm)
+         g++-powerpc64le-linux-gnu, llvm; and the sid root, where it
+         installs what the RISC-V rows need)
 """
 
 import pathlib
@@ -63,8 +74,16 @@ POWER_PATHS = [
 ]
 POWER_FLAGS = ["-mcpu=power8"]
 POWER_CPU = "pwr9"
-# A branch to a local label: ARM's and POWER's (bne, bdnz), not a call (bl).
-BRANCH = re.compile(r"^\s+(?!bl\s)(b\.\w+|b[a-z]*|cbnz|cbz)\s+(?:\w+,\s*)?(\.L\w+)$")
+# The Zvkned path: direction, file, function, blocks a loop iteration.
+RISCV_PATHS = [
+    ("encrypt", "aes/riscv/cbc_encrypt_zvkned.cpp", "_Z18cbc_encrypt_zvknedR14aes128_contextPhPKhm", 1),
+    ("decrypt", "aes/riscv/cbc_decrypt_zvkned.cpp", "_Z18cbc_decrypt_zvknedR14aes128_contextPhPKhm", 4),
+]
+RISCV_FLAGS = ["-march=rv64gcv_zvkned"]
+RISCV_CPU = "sifive-p670"
+# A branch to a local label: ARM's and POWER's (bne, bdnz) and RISC-V's
+# (bne a4,a5), not a call (bl).
+BRANCH = re.compile(r"^\s+(?!bl\s)(b\.\w+|b[a-z]*|cbnz|cbz)\s+(?:\w+,\s*){0,2}(\.L\w+)$")
 
 
 def block_loop(assembly, function):
@@ -206,6 +225,41 @@ def power(tmp):
           "| floor cycles/block | floor cycles/byte |", "|---|---|---:|---:|---:|---:|---:|", *rows]
 
 
+def in_sid_root(*command):
+    """`command`'s output, run in the sid root (which sees this clone at
+    its own path)."""
+    return subprocess.run([str(ROOT / "tools/sid-root"), *command], check=True, capture_output=True,
+                          text=True).stdout
+
+
+def riscv():
+    """The Zvkned path's rows on the P670: cycles a byte and the floor."""
+    in_sid_root("tools/need-packages", "mca-riscv64")
+    rows = []
+    (ROOT / "build").mkdir(exist_ok=True)
+    with tempfile.TemporaryDirectory(dir=ROOT / "build") as tmp:
+        for direction, source, function, blocks in RISCV_PATHS:
+            assembly = in_sid_root("riscv64-linux-gnu-g++", *FLAGS, *RISCV_FLAGS, "-S", "-o", "-",
+                                   str(ROOT / source))
+            lines = []
+            for line in block_loop(assembly, function).splitlines():
+                lines.append(line)
+                if m := re.search(r"vset\w*\s+\w+,\w+,e(\d+),m(f?\d+)", line):
+                    lines += [f"# LLVM-MCA-RISCV-LMUL M{m.group(2).upper()}",
+                              f"# LLVM-MCA-RISCV-SEW E{m.group(1)}"]
+            loop = pathlib.Path(tmp, f"zvkned-{direction}.s")
+            loop.write_text("\n".join(lines) + "\n")
+            report = in_sid_root("llvm-mca", "-mtriple=riscv64-linux-gnu", f"-mcpu={RISCV_CPU}",
+                                 f"-iterations={ITERATIONS}", "-instruction-info", str(loop))
+            cycles = int(re.search(r"Total Cycles:\s+(\d+)", report).group(1)) / ITERATIONS / blocks
+            latency, throughput = timing(report, r"vaesem\.vv" if direction == "encrypt" else r"vaesdm\.vs")
+            floor = 10 * latency if blocks == 1 else 10 * max(latency, throughput) / blocks
+            rows.append(f"| zvkned | {direction} | {blocks} | {cycles:.1f} | {cycles / 16:.2f} | "
+                        f"{floor:.1f} | {floor / 16:.2f} |")
+    return [f"\n| path | direction | blocks in flight | {RISCV_CPU} cycles/block | cycles/byte "
+            "| floor cycles/block | floor cycles/byte |", "|---|---|---:|---:|---:|---:|---:|", *rows]
+
+
 def main():
     rows = []
     with tempfile.TemporaryDirectory() as tmp:
@@ -234,6 +288,7 @@ def main():
         floor_text = "–" if floor is None else f"{floor:.0f}"
         print(f"| {target} | {name} | {cpu} | {cycles:.0f} | {cycles / 16:.1f} | {floor_text} |")
     print("\n".join(power_rows))
+    print("\n".join(riscv()))
 
 
 if __name__ == "__main__":

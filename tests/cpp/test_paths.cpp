@@ -209,6 +209,8 @@ TEST(Paths, BuildHoldsItsProcessorsPaths) {
         expected.insert(expected.end(), {"vperm", "armv8"});
     } else if (processor == "ppc64le") {
         expected.insert(expected.end(), {"power8"});
+    } else if (processor == "riscv64") {
+        expected.insert(expected.end(), {"zvkned"});
     }
     std::vector<std::string> held;
     for (std::size_t i = 0; i < cbc_path_count; ++i) {
@@ -428,6 +430,40 @@ TEST(Paths, Power8ChosenOnlyWhereTheKernelReportsVectorCrypto) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ppc_features_of(c.report).vec_crypto, c.expected) << c.what;
+    }
+}
+
+// The choice on RISC-V from what the kernel's hwprobe call reports in
+// RISCV_HWPROBE_KEY_IMA_EXT_0 (asm/hwprobe.h: IMA_V bit 2, ZVKB 19, ZVKG 20,
+// ZVKNED 21, ZVKNHA 22, ZVE32X to ZVE64D 37 to 41): the Zvkned path only with the
+// vector AES instructions and V itself, for which its files are built; the
+// kernel's report of V also says it lets this process use the vector
+// registers. Checked on every target.
+TEST(Paths, ZvknedChosenOnlyWhereTheKernelReportsVectorAes) {
+    constexpr std::uint64_t v = 1u << 2, zvkb = 1u << 19, zvkg = 1u << 20, zvkned = 1u << 21,
+                            zvknha = 1u << 22;
+    constexpr std::uint64_t zve = 0x1full << 37;
+    // The scalar bits of an RVA23 processor around the vector ones: fd c
+    // zba zbb zbs zicboz zbc zfa zicond zihintpause.
+    constexpr std::uint64_t rva23 = 0xfb | 0x19ull << 32;
+    const struct {
+        const char* what;
+        std::uint64_t ima_ext_0;
+        riscv_cpu_features expected;
+    } cases[] = {
+        {"RVA23 with the vector crypto extensions", rva23 | v | zve | zvkb | zvkg | zvkned,
+         {true, true}},
+        {"V and Zvkned alone", v | zvkned, {true, true}},
+        {"RVA23 without vector crypto", rva23 | v | zve, {true, false}},
+        {"Zvkned's neighbours without it", rva23 | v | zve | zvkb | zvkg | zvknha, {true, false}},
+        {"Zvkned on an embedded vector subset, not V", rva23 | zve | zvkned, {false, false}},
+        {"no vector extension", rva23, {false, false}},
+        {"an old kernel's nothing", 0, {false, false}},
+    };
+    for (const auto& c : cases) {
+        const riscv_cpu_features chosen = riscv_features_of({c.ima_ext_0});
+        EXPECT_EQ(chosen.vector, c.expected.vector) << c.what;
+        EXPECT_EQ(chosen.zvkned, c.expected.zvkned) << c.what;
     }
 }
 
