@@ -5,7 +5,6 @@
 #include "../cpu.h"
 
 #if KESTRELBOX_RISCV64 && defined(__linux__)
-#include <sys/syscall.h>
 #include <unistd.h>
 #endif
 

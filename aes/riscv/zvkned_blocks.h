@@ -12,6 +12,9 @@
 
 #include <riscv_vector.h>
 
+#include <cstddef>
+#include <cstdint>
+
 #include "../aes128.h"
 
 namespace {
