@@ -36,11 +36,12 @@ TIMEOUT = 600  # seconds a target may take before it counts as hung
 
 # What a target's log says failed, each as a test's name: a GoogleTest test
 # (also as a qemu run prefixes it, and as CTest lists it; CTest's timeout is
-# a hang), a pytest test or collection error, the test a crashed interpreter
+# a hang, and a test it lists as not run, skipped, is no failure), a pytest
+# test or collection error, the test a crashed interpreter
 # was running (faulthandler's trace), the constant-time check's verdict on a
 # path (named without spaces: `ct:memcheck:vperm`), a ThreadSanitizer report.
 GTEST_FAILED = re.compile(r"\[  FAILED  \] (\w+(?:/\w+)?\.\w+(?:/\w+)?)(?:,| \(|$)")
-CTEST_FAILED = re.compile(r"^\s*\d+ - (\S+) \((?!Timeout\))[^)]*\)$")
+CTEST_FAILED = re.compile(r"^\s*\d+ - (\S+) \((?!Timeout\)|Skipped\)|Disabled\))[^)]*\)$")
 CTEST_TIMEOUT = re.compile(r"^\s*\d+ - (\S+) \(Timeout\)$")
 PYTEST_FAILED = re.compile(r"^(?:FAILED|ERROR) (\S+?\.py::\S+)")
 PYTEST_CRASHED = re.compile(r'^\s+File "(?:.*/)?(tests/\S+\.py)", line \d+ in (test_\w+)$')
