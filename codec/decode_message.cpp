@@ -84,8 +84,10 @@ std::int32_t decode_message(const std::uint8_t* data, std::int32_t length,
         forget();
         throw;
     }
-    std::memcpy(context.chain_block, iv, 16);
-    cbc_decrypt(context, out, data, tail_start);
+    if (tail_start > 0) {
+        std::memcpy(context.chain_block, iv, 16);
+        cbc_decrypt(context, out, data, tail_start);
+    }
     std::memcpy(out + tail_start, tail, message - tail_start);
     forget();
     return 0;

@@ -28,7 +28,9 @@ std::int32_t encode_message(const std::uint8_t* data, std::int32_t length,
 
     aes128_context context;
     aes128_init(context, key, iv);
-    cbc_encrypt(context, out, data, tail_start);
+    if (tail_start > 0) {
+        cbc_encrypt(context, out, data, tail_start);
+    }
     cbc_encrypt(context, out + tail_start, tail, tail_size);
     wipe(&context, sizeof context);
     wipe(tail, sizeof tail);
