@@ -43,12 +43,19 @@ std::int32_t decode_message(const std::uint8_t* data, std::int32_t length,
     const std::size_t tail_start = blocks > 2 ? 16 * (blocks - 2) : 0;
 
     // The key schedule first: the blocks wait on its chain of ten steps, and
-    // the copy below runs beside it. A partial final block is zero-filled so
-    // that it is decrypted whole without reading past the caller's bytes.
+    // the copy below runs beside it. Two whole blocks, the usual case, are
+    // copied inline; a shorter tail is zero-filled first, so that a partial
+    // final block is decrypted whole without reading past the caller's bytes.
     aes128_context context;
     aes128_init(context, key, iv);
-    std::uint8_t tail[32] = {};
-    std::memcpy(tail, data + tail_start, size - tail_start);
+    std::uint8_t tail[32];
+    const std::size_t kept = size - tail_start;
+    if (kept == sizeof tail) {
+        std::memcpy(tail, data + tail_start, sizeof tail);
+    } else {
+        std::memset(tail, 0, sizeof tail);
+        std::memcpy(tail, data + tail_start, kept);
+    }
     if (tail_start > 0) {
         std::memcpy(context.chain_block, data + tail_start - 16, 16);
     }
