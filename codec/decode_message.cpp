@@ -42,10 +42,6 @@ std::int32_t decode_message(const std::uint8_t* data, std::int32_t length,
     const std::size_t blocks = (size - 1) / 16 + 1;
     const std::size_t tail_start = blocks > 2 ? 16 * (blocks - 2) : 0;
 
-    // The key schedule first: the blocks wait on its chain of ten steps, and
-    // the copy below runs beside it. Two whole blocks, the usual case, are
-    // copied inline; a shorter tail is zero-filled first, so that a partial
-    // final block is decrypted whole without reading past the caller's bytes.
     // The secrets the call holds, side by side so that one wipe clears them:
     // the round keys and chaining block, and the last two blocks decrypted.
     struct {
@@ -54,6 +50,11 @@ std::int32_t decode_message(const std::uint8_t* data, std::int32_t length,
     } held;
     aes128_context& context = held.context;
     std::uint8_t* const tail = held.tail;
+
+    // The key schedule first: the blocks wait on its chain of ten steps, and
+    // the copy below runs beside it. Two whole blocks, the usual case, are
+    // copied inline; a shorter tail is zero-filled first, so that a partial
+    // final block is decrypted whole without reading past the caller's bytes.
     aes128_init(context, key, iv);
     const std::size_t kept = size - tail_start;
     if (kept == sizeof held.tail) {
