@@ -30,8 +30,10 @@ std::int32_t encode_message(const std::uint8_t* data, std::int32_t length,
     std::uint8_t* const tail = held.tail;
     aes128_context& context = held.context;
     const std::size_t kept = static_cast<std::size_t>(length) - tail_start;
+    // The padding byte over the whole tail first, a fixed size filled
+    // inline, then the message's end over it.
+    std::memset(tail, pad, sizeof held.tail);
     std::memcpy(tail, data + tail_start, kept);
-    std::memset(tail + kept, pad, tail_size - kept);
 
     aes128_init(context, key, iv);
     if (tail_start > 0) {
