@@ -125,18 +125,30 @@ const cbc_path& cbc_fastest_path() {
     return chosen;
 }
 
+#if KESTRELBOX_X86_64
+// Of the paths the processor has that agree with the portable one, as
+// cbc_fastest_path asks, the one that decrypts under vaes_from blocks and
+// the one from there. Not inlined, so that the lookup below stays a load
+// without this work's register saves.
+struct narrow_and_wide {
+    const cbc_path* paths[2];
+};
+
+static KESTRELBOX_NOINLINE narrow_and_wide choose_decrypt_paths() {
+    const auto runs = [](const cbc_path& path) {
+        return path.available() && cbc_path_agrees_with_portable(path);
+    };
+    const x86_cpu_features usable{runs(vperm_path), runs(aesni_path), runs(vaes256_path),
+                                  runs(vaes512_path)};
+    return narrow_and_wide{{&cbc_decrypt_path_x86(usable, 16 * (vaes_from - 1)),
+                            &cbc_decrypt_path_x86(usable, 16 * vaes_from)}};
+}
+#endif
+
 const cbc_path& cbc_decrypt_path(std::uint64_t length) {
 #if KESTRELBOX_X86_64
-    // The paths the processor has that agree with the portable one, as
-    // cbc_fastest_path asks, found on first use and kept.
-    static const x86_cpu_features usable = [] {
-        const auto runs = [](const cbc_path& path) {
-            return path.available() && cbc_path_agrees_with_portable(path);
-        };
-        return x86_cpu_features{runs(vperm_path), runs(aesni_path), runs(vaes256_path),
-                                runs(vaes512_path)};
-    }();
-    return cbc_decrypt_path_x86(usable, length);
+    static const narrow_and_wide chosen = choose_decrypt_paths();
+    return *chosen.paths[(length + 15) / 16 >= vaes_from];
 #else
     (void)length;
     return cbc_fastest_path();

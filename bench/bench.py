@@ -12,8 +12,8 @@ how long a thread that wakes every millisecond waits while another encodes
 The tables go to docs/_generated/, which the performance page includes and
 whose figures alone the README and the page's prose may quote (`make docs`
 checks): one run, one unit (MB/s of 10^6 bytes). With --engine, the
-engine micro-benchmark's JSON output becomes the engine's table there
-instead."""
+engine micro-benchmark's JSON output becomes the engine's tables there
+instead, the codec alone's time a call among them."""
 
 import argparse
 import json
@@ -343,15 +343,23 @@ def ticker_table():
 
 
 ENGINE_SIZES = (16, 1024, 64 << 10)
+CODEC_BLOCKS = (1, 2, 4)
+TIME_UNITS = {"ns": 1, "us": 1e3, "ms": 1e6, "s": 1e9}
 
 
 def engine_tables(report):
     """The engine's MB/s for each path, direction and size from Google
-    Benchmark's JSON report, and each path against the bitsliced one."""
+    Benchmark's JSON report, each path against the bitsliced one, and the
+    codec alone (key schedule, padding and wipes, no Python) in ns a call."""
     speeds = {}  # path -> {(direction, size): MB/s}
+    codec = {}  # (direction, size) -> ns a call
     for run in report["benchmarks"]:
-        if not run.get("error_occurred"):
-            direction, path, size = run["name"].split("/")[:3]
+        if run.get("error_occurred") or run.get("run_type", "iteration") != "iteration":
+            continue
+        direction, path, size = run["name"].split("/")[:3]
+        if direction == "codec":
+            codec[path, int(size)] = run["real_time"] * TIME_UNITS[run["time_unit"]]
+        else:
             speeds.setdefault(path, {})[direction, int(size)] = run["bytes_per_second"] / 1e6
     columns = [(direction, size) for direction in ("encrypt", "decrypt") for size in ENGINE_SIZES]
     header = " | ".join(f"{direction} {label(size)}" for direction, size in columns) + " |"
@@ -363,7 +371,19 @@ def engine_tables(report):
         ratios.append(
             f"| {path} | " + " | ".join(f"{figures[c] / speeds['bitsliced'][c]:.2f}" for c in columns) + " |"
         )
-    return "\n".join(rates) + "\n\n" + "\n".join(ratios)
+    calls = [
+        "| the codec alone (blocks of message or ciphertext), ns a call | " + " | ".join(
+            f"{blocks} block{'s' * (blocks > 1)}" for blocks in CODEC_BLOCKS
+        ) + " |",
+        "|---|" + "---:|" * len(CODEC_BLOCKS),
+    ]
+    for direction in ("encode", "decode"):
+        calls.append(
+            f"| {direction} | "
+            + " | ".join(f"{codec[direction, 16 * blocks]:,.1f}" for blocks in CODEC_BLOCKS)
+            + " |"
+        )
+    return "\n\n".join("\n".join(table) for table in (rates, ratios, calls))
 
 
 def write(directory, name, text):

@@ -42,22 +42,36 @@ std::int32_t decode_message(const std::uint8_t* data, std::int32_t length,
     const std::size_t blocks = (size - 1) / 16 + 1;
     const std::size_t tail_start = blocks > 2 ? 16 * (blocks - 2) : 0;
 
-    // A partial final block is zero-filled so that it is decrypted whole
-    // without reading past the caller's bytes.
-    std::uint8_t tail[32] = {};
-    std::memcpy(tail, data + tail_start, size - tail_start);
-    aes128_context context;
+    // The secrets the call holds, side by side so that one wipe clears them:
+    // the round keys and chaining block, and the last two blocks decrypted.
+    struct {
+        aes128_context context;
+        std::uint8_t tail[32];
+    } held;
+    aes128_context& context = held.context;
+    std::uint8_t* const tail = held.tail;
+
+    // The key schedule first: the blocks wait on its chain of ten steps, and
+    // the copy below runs beside it. Two whole blocks, the usual case, are
+    // copied inline; a shorter tail is zero-filled first, so that a partial
+    // final block is decrypted whole without reading past the caller's bytes.
     aes128_init(context, key, iv);
+    const std::size_t kept = size - tail_start;
+    if (kept == sizeof held.tail) {
+        std::memcpy(tail, data + tail_start, sizeof held.tail);
+    } else {
+        std::memset(tail, 0, sizeof held.tail);
+        std::memcpy(tail, data + tail_start, kept);
+    }
     if (tail_start > 0) {
         std::memcpy(context.chain_block, data + tail_start - 16, 16);
     }
-    cbc_decrypt_in_place(context, tail, size - tail_start);
+    cbc_decrypt_in_place(context, tail, kept);
     // On every way out: the context, the decrypted blocks, and the stack the
     // engine used.
     const std::size_t stack_bytes = cbc_stack_bytes(size);
     const auto forget = [&] {
-        wipe(&context, sizeof context);
-        wipe(tail, sizeof tail);
+        wipe(&held, sizeof held);
         wipe_stack(stack_bytes);
     };
 
@@ -84,8 +98,10 @@ std::int32_t decode_message(const std::uint8_t* data, std::int32_t length,
         forget();
         throw;
     }
-    std::memcpy(context.chain_block, iv, 16);
-    cbc_decrypt(context, out, data, tail_start);
+    if (tail_start > 0) {
+        std::memcpy(context.chain_block, iv, 16);
+        cbc_decrypt(context, out, data, tail_start);
+    }
     std::memcpy(out + tail_start, tail, message - tail_start);
     forget();
     return 0;

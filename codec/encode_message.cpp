@@ -21,17 +21,26 @@ std::int32_t encode_message(const std::uint8_t* data, std::int32_t length,
     const std::size_t tail_start = full >= 16 ? full - 16 : 0;
     const std::size_t tail_size = full + 16 - tail_start;
     const std::uint8_t pad = rem == 0 ? 0 : static_cast<std::uint8_t>(16 - rem);
-    std::uint8_t tail[32];
+    // The secrets the call holds, side by side so that one wipe clears them:
+    // the message's last bytes, and the round keys and chaining block.
+    struct {
+        std::uint8_t tail[32];
+        aes128_context context;
+    } held;
+    std::uint8_t* const tail = held.tail;
+    aes128_context& context = held.context;
     const std::size_t kept = static_cast<std::size_t>(length) - tail_start;
+    // The padding byte over the whole tail first, a fixed size filled
+    // inline, then the message's end over it.
+    std::memset(tail, pad, sizeof held.tail);
     std::memcpy(tail, data + tail_start, kept);
-    std::memset(tail + kept, pad, tail_size - kept);
 
-    aes128_context context;
     aes128_init(context, key, iv);
-    cbc_encrypt(context, out, data, tail_start);
+    if (tail_start > 0) {
+        cbc_encrypt(context, out, data, tail_start);
+    }
     cbc_encrypt(context, out + tail_start, tail, tail_size);
-    wipe(&context, sizeof context);
-    wipe(tail, sizeof tail);
+    wipe(&held, sizeof held);
     wipe_stack(cbc_stack_bytes(0));
     return 0;
 }
