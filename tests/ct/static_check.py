@@ -27,7 +27,8 @@ argument and caller-saved registers, which registers are vector ones, and
 a decoder that says what each instruction reads, writes, loads, stores and
 branches on. A load/store instruction set's decoder is a Table: how its
 operands name registers (lanes, lists and register pairs as one unit each
-per register they touch: AArch32's q<n> as d<2n> and d<2n+1>), how it
+per register they touch: AArch32's q<n> as d<2n> and d<2n+1>, RISC-V's
+v8 as v8-v15, the largest group it may start), how it
 writes an address (ARM's [base, index], POWER's d(rA) and indexed rA,rB,
 RISC-V's (rs1) with the index vector of vluxei/vloxei), and its mnemonic
 classes (loads such as vld1, lxvd2x, vle8.v; branches on flags such as
@@ -38,7 +39,9 @@ may load, store or branch, so its writes are taken for secrets and it is
 reported once it reads one or names an address. What a table cannot say
 its architecture's decoder says before it: AArch32's conditions (a load,
 store or branch under flags set from secrets is reported), S forms and
-register lists; POWER's record forms and CTR loops. x86-64, with its
+register lists; POWER's record forms and CTR loops; RISC-V's vsetvli (a
+secret AVL is reported like a branch's condition) and its calls, whose
+callee's relocation sits on the auipc before the jalr. x86-64, with its
 two-operand forms and implicit stack, has a decoder of its own.
 """
 
@@ -143,6 +146,7 @@ class Arch:
     pointer: int = 8  # a pointer's size in bytes
     constant_registers: tuple[str, ...] = ()  # registers that hold a PC-relative address on entry (POWER's TOC)
     relocation_reach: int = 1  # how far into an instruction its relocation may lie (x86's opcode and prefixes)
+    call_on_next: str = r"(?!)"  # relocations that name the next instruction's callee (RISC-V's auipc+jalr)
 
 
 def split_operands(text: str) -> list[str]:
@@ -761,6 +765,126 @@ PPC64LE = Arch(
     constant_registers=("r2", "r12"),
 )
 
+# ---------------------------------------------------------------- RISC-V
+
+RV_GPRS = {"zero": None, "fp": "s0"} | {n: n for n in ["ra", "sp", "gp", "tp"] + [f"t{k}" for k in range(7)]
+                                       + [f"s{k}" for k in range(12)] + [f"a{k}" for k in range(8)]}
+RV_SIZES = {"b": 1, "h": 2, "w": 4, "d": 8, "q": 16}
+
+
+def rv_units(operand: str) -> list[str]:
+    """The registers an operand names, by their ABI names (zero names none);
+    a vector register as every register of the largest group it may start,
+    since the group's size (LMUL) is set at run time by vsetvli: v8 as
+    v8-v15, v12 as v12-v15, v9 alone; the mask v0.t as v0."""
+    operand = operand.strip()
+    address = re.fullmatch(r"-?(?:0x)?[0-9a-f]*\((\w+)\)", operand)
+    if address:
+        return rv_units(address.group(1))
+    if operand in RV_GPRS:
+        return [RV_GPRS[operand]] if RV_GPRS[operand] else []
+    if re.fullmatch(r"f([tsa]?\d+)", operand):
+        return [operand]
+    vector = re.fullmatch(r"v(\d+)(\.t)?", operand)
+    if vector:
+        n = int(vector.group(1))
+        group = 1 if vector.group(2) else next(g for g in (8, 4, 2, 1) if n % g == 0)
+        return [f"v{k}" for k in range(n, min(n + group, 32))]
+    return []
+
+
+def rv_immediate(operand: str) -> int | None:
+    return int(operand, 0) if re.fullmatch(r"-?(0x[0-9a-f]+|\d+)", operand.strip()) else None
+
+
+def rv_memory(operands: list[str], mnemonic: str) -> tuple[Memory, int]:
+    """off(rs1), and a vector access's (rs1) with what follows it: a stride
+    register, an index vector, the v0.t mask. A vector access also reads vl
+    and vtype, and its offset and size are taken as unknown (they depend on
+    vl and the element width)."""
+    at = next(i for i, o in enumerate(operands) if "(" in o)
+    displacement, base = re.fullmatch(r"(-?(?:0x)?[0-9a-f]*)\((\w+)\)", operands[at].strip()).groups()
+    units = rv_units(base) + [u for o in operands[at + 1:] for u in rv_units(o)]
+    vector = mnemonic.startswith("v")
+    if vector:
+        units += ["vl", "vtype"]
+    width = re.fullmatch(r"f?[ls]([bhwdq])u?|(?:lr|sc)\.([wd])(?:\.\w+)?", mnemonic)
+    size = RV_SIZES[width.group(1) or width.group(2)] if width else 16
+    return Memory(units, rv_units(base)[0], int(displacement or "0", 0), vector, size), at
+
+
+RV_TABLE = Table(
+    units=rv_units,
+    memory=rv_memory,
+    immediate=rv_immediate,
+    loads=r"l[bhwd]u?|fl[hwdq]|lr\.[wd](\.\w+)?|vl(s|ux|ox)?(seg\d)?ei?\d+(ff)?\.v|vl\d+re?\d*\.v|vlm\.v",
+    stores=r"s[bhwd]|fs[hwdq]|sc\.[wd](\.\w+)?|vs(s|ux|ox)?(seg\d)?ei?\d+\.v|vs\d+r\.v|vsm\.v",
+    store_status=r"sc\.[wd](\.\w+)?",
+    branches_on_flags=r"(?!)",
+    branches_on_registers=r"beqz?|bnez?|bltu?|bgeu?|bgtu?|bleu?|blez|bgez|bltz|bgtz",
+    jumps=r"j",
+    calls=r"(?!)",  # auipc and jalr, the relocation on the auipc: rv_decode
+    indirect_jumps=r"jr|ret",
+    indirect_calls=r"jalr",
+    link="ra",
+    constants=r"auipc",
+    numbers=r"li",
+    adds=r"addi|mv",
+    subtracts=r"(?!)",
+    sets_flags=r"(?!)",
+    reads_flags=r"(?!)",
+    reads_destination=r"(?!)",  # a vector destination: partial
+    no_destination=r"nop|fence(\.\w+)?|pause",
+    zeroing=r"xor|sub|vxor\.vv|vsub\.vv",
+    partial=r"^v\d+$",  # a write to one register of a group may leave the others
+    # Division is left out: its time depends on its operands on many cores.
+    # So is csrr: a frame scaled by vlenb is beyond the check, which fails
+    # there. Every vector instruction that is not a load, store or vsetvl
+    # works in registers alone.
+    ordinary=r"(add|sub|sll|srl|sra|mul|rol|ror)[iw]*|negw?|andi?|ori?|xori?|not|andn|orn|xnor|"
+             r"mulh(s?u)?|slti?u?|seqz|snez|sltz|sgtz|lui|mv|li|sext\.[bhw]|zext\.[bhw]|"
+             r"(clz|ctz|cpop)w?|(max|min)u?|rev8|orc\.b|brev8|zip|unzip|pack[hw]?|sh[123]add(\.uw)?|"
+             r"add\.uw|slli\.uw|b(clr|set|inv|ext)i?|czero\.(eqz|nez)|"
+             r"f(add|sub|mul|n?m(add|sub)|sgnjx?n?|min|max|mv|cvt|eq|lt|le|class|neg|abs)(\.\w+)+|"
+             r"v(?!set)[a-z0-9]+(\.\w+)*",
+)
+rv_table_decode = table_decode(RV_TABLE)
+
+
+def rv_decode(mnemonic: str, operands: list[str], relocation: str | None) -> Effect:
+    """vsetvli and vsetvl (a secret AVL or type is reported like a branch
+    condition), the call whose callee's relocation sat on the auipc before
+    it (a tail call when it does not link), the indirect calls, then the
+    table."""
+    if mnemonic in ("vsetvli", "vsetivli", "vsetvl"):
+        sources = [u for o in operands[1:] for u in rv_units(o)]
+        return Effect(writes=rv_units(operands[0]) + ["vl", "vtype"], reads=sources, condition=sources)
+    if mnemonic in ("jalr", "jr") and relocation:
+        return Effect(call=relocation, ends=mnemonic == "jr")
+    effect = rv_table_decode(mnemonic, operands, relocation)
+    if mnemonic == "jalr":
+        effect.call = "?"
+    if mnemonic == "add" and len(operands) == 3:
+        registers = [u for o in operands[1:] for u in rv_units(o)]
+        if len(registers) == 2:
+            effect.offset_by = (registers[0], registers[1])
+    return effect
+
+
+RISCV64 = Arch(
+    name="riscv64",
+    objdump=["riscv64-linux-gnu-objdump", "-dr", "--no-show-raw-insn"],
+    stack_pointer="sp",
+    flags="fcsr",  # no flags: branches compare registers
+    vectors=tuple(f"v{n}" for n in range(32)),
+    arguments=[f"a{n}" for n in range(8)],
+    caller_saved=["ra"] + [f"t{n}" for n in range(7)] + [f"a{n}" for n in range(8)] + ["vl", "vtype"],
+    result="a0",
+    decode=rv_decode,
+    constant_registers=("gp", "tp"),
+    call_on_next=r"R_RISCV_CALL(_PLT)?",
+)
+
 # ----------------------------------------------------------------- x86-64
 
 X86_GPRS = {}
@@ -966,9 +1090,10 @@ X86_64 = Arch(
     relocation_reach=4,
 )
 
-ARCHES = {arch.name: arch for arch in (ARM64, ARMHF, PPC64LE, X86_64)}
+ARCHES = {arch.name: arch for arch in (ARM64, ARMHF, PPC64LE, RISCV64, X86_64)}
 # The vector paths each architecture builds, by folder of aes/.
-PATHS = {"arm64": ["vperm", "arm"], "armhf": ["vperm", "arm"], "ppc64le": ["ppc"], "x86-64": ["vperm", "x86"]}
+PATHS = {"arm64": ["vperm", "arm"], "armhf": ["vperm", "arm"], "ppc64le": ["ppc"], "riscv64": ["riscv"],
+         "x86-64": ["vperm", "x86"]}
 
 
 # --------------------------------------------------------------- the taint
@@ -997,7 +1122,8 @@ def run(command: list[str]) -> str:
 
 def disassemble(arch: Arch, objects: list[Path]) -> list[Function]:
     """Every function in the objects, each instruction decoded; a branch
-    with a relocation is a call (or a tail call) to the symbol it names."""
+    with a relocation is a call (or a tail call) to the symbol it names, as
+    is the instruction after one whose relocation is of Arch.call_on_next."""
     result: list[Function] = []
     for obj in objects:
         symbols = run([arch.objdump[0].replace("objdump", "nm"), "--defined-only", str(obj)])
@@ -1005,15 +1131,21 @@ def disassemble(arch: Arch, objects: list[Path]) -> list[Function]:
                  and line.split()[1] == "t"}
         listing = run([*arch.objdump, str(obj)])
         functions: list[Function] = []
+        callee = None  # named by the relocation of the instruction before
         for line in listing.splitlines():
             header = re.match(r"^[0-9a-f]+ <(.+)>:$", line)
-            if header:
+            # A label the assembler kept for a branch's relocation (RISC-V's,
+            # which the linker may relax) is inside the function.
+            if header and not (functions and header.group(1).startswith(".L")):
                 functions.append(Function(header.group(1), header.group(1) in local, []))
                 continue
-            relocation = re.match(r"^\s+([0-9a-f]+): R_\w+\s+(\S+)", line)
+            relocation = re.match(r"^\s+([0-9a-f]+): (R_\w+)\s+(\S+)", line)
             if relocation and functions and functions[-1].instructions:
                 last = functions[-1].instructions[-1]
-                name = re.sub(r"[-+]0x[0-9a-f]+$", "", relocation.group(2))
+                name = re.sub(r"[-+]0x[0-9a-f]+$", "", relocation.group(3))
+                if re.fullmatch(arch.call_on_next, relocation.group(2)):
+                    callee = name
+                    continue
                 # A call the object leaves to the linker names its own address
                 # in the listing; a section (a local function) names nothing.
                 # The relocation must be the branch's own, not one of a
@@ -1026,7 +1158,8 @@ def disassemble(arch: Arch, objects: list[Path]) -> list[Function]:
             row = re.match(r"^\s+([0-9a-f]+):\t(.*)$", line)
             if row and functions and row.group(2).strip() and not row.group(2).startswith("(bad)"):
                 functions[-1].instructions.append(Instruction(int(row.group(1), 16), row.group(2),
-                                                              decode(arch, row.group(2), None)))
+                                                              decode(arch, row.group(2), callee)))
+                callee = None
         result += [f for f in functions if f.instructions]
     return result
 
