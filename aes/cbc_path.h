@@ -36,15 +36,21 @@ struct cbc_path {
                     std::uint64_t length);
     void (*decrypt)(aes128_context& context, std::uint8_t* output, const std::uint8_t* input,
                     std::uint64_t length);
-    // How far below its caller's frame the key schedule and encryption, and
-    // decryption, may write: what the codec's stack wipe clears after them.
+    // How far below its caller's frame the key schedule and encryption,
+    // decryption, and decryption of at most short_decrypt_blocks, may write:
+    // what the codec's stack wipe clears after them, each byte of it time.
     // At least twice the depth the stack-depth test measures with GCC (it
     // checks these on every build), and on Windows x64 room for the copies
     // of XMM6-15 in every frame (KESTRELBOX_XMM_SAVE_BYTES); at most
     // engine_stack_bytes.
     std::size_t encrypt_stack;
     std::size_t decrypt_stack;
+    std::size_t short_decrypt_stack;
 };
+
+// A short decryption: the codec's last two blocks, and the whole of a
+// message under two blocks, where a path's wide loop does not run.
+constexpr std::uint64_t short_decrypt_blocks = 2;
 
 // Every path this build has, slowest first; the first is the portable one,
 // the second the bitsliced one.

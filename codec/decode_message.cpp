@@ -71,7 +71,7 @@ std::int32_t decode_message(const std::uint8_t* data, std::int32_t length,
     // engine used.
     const std::size_t stack_bytes = cbc_stack_bytes(size);
     const auto forget = [&] {
-        wipe(&held, sizeof held);
+        wipe_record(held);
         wipe_stack(stack_bytes);
     };
 

@@ -40,7 +40,7 @@ std::int32_t encode_message(const std::uint8_t* data, std::int32_t length,
         cbc_encrypt(context, out, data, tail_start);
     }
     cbc_encrypt(context, out + tail_start, tail, tail_size);
-    wipe(&held, sizeof held);
+    wipe_record(held);
     wipe_stack(cbc_stack_bytes(0));
     return 0;
 }

@@ -255,11 +255,14 @@ TEST(Paths, ChosenOnlyWhereAvailableAndRight) {
     const cbc_path& portable = cbc_paths[0];
     const cbc_path& bitsliced = cbc_paths[1];
     const cbc_path wrong = {"wrong", always, portable.expand_key, encrypt_wrongly, portable.decrypt,
-                            portable.encrypt_stack, portable.decrypt_stack};
+                            portable.encrypt_stack, portable.decrypt_stack,
+                            portable.short_decrypt_stack};
     const cbc_path absent = {"absent", never, portable.expand_key, portable.encrypt,
-                             portable.decrypt, portable.encrypt_stack, portable.decrypt_stack};
+                             portable.decrypt, portable.encrypt_stack, portable.decrypt_stack,
+                            portable.short_decrypt_stack};
     const cbc_path right = {"right", always, portable.expand_key, portable.encrypt,
-                            portable.decrypt, portable.encrypt_stack, portable.decrypt_stack};
+                            portable.decrypt, portable.encrypt_stack, portable.decrypt_stack,
+                            portable.short_decrypt_stack};
     const cbc_path below_wrong[] = {portable, bitsliced, right, wrong};
     const cbc_path below_absent[] = {portable, bitsliced, right, absent};
     const cbc_path none_right[] = {portable, bitsliced, absent, wrong};

@@ -575,23 +575,36 @@ TEST_F(Residue, EveryPathWritesNoDeeperThanTheStackWipeClears) {
             continue;
         }
         ASSERT_LE(path.encrypt_stack, engine_stack_bytes) << path.name;
+        ASSERT_LE(path.short_decrypt_stack, path.decrypt_stack) << path.name;
         ASSERT_LE(path.decrypt_stack, engine_stack_bytes) << path.name;
         path.expand_key(depth_context, key);
         std::size_t deepest_encrypt = stack_depth(path, step::key_schedule, 0);
+        std::size_t deepest_short = 0;
         std::size_t deepest_decrypt = 0;
         for (const std::size_t blocks : {1u, 2u, 4u, 8u, 15u, 16u, 17u, 31u, 32u, 33u, 48u, 75u}) {
             deepest_encrypt = std::max(deepest_encrypt, stack_depth(path, step::encryption, blocks));
-            deepest_decrypt = std::max(deepest_decrypt, stack_depth(path, step::decryption, blocks));
+            const std::size_t depth = stack_depth(path, step::decryption, blocks);
+            if (blocks <= short_decrypt_blocks) {
+                deepest_short = std::max(deepest_short, depth);
+            }
+            deepest_decrypt = std::max(deepest_decrypt, depth);
         }
         std::cout << "stack depth " << path.name << ": key schedule and encryption "
                   << deepest_encrypt << " of " << path.encrypt_stack << " bytes, decryption "
-                  << deepest_decrypt << " of " << path.decrypt_stack << "\n";
+                  << deepest_decrypt << " of " << path.decrypt_stack << ", of two blocks "
+                  << deepest_short << " of " << path.short_decrypt_stack << "\n";
         EXPECT_LE(deepest_encrypt, path.encrypt_stack) << path.name;
         EXPECT_LE(deepest_decrypt, path.decrypt_stack) << path.name;
+        EXPECT_LE(deepest_short, path.short_decrypt_stack) << path.name;
     }
     wipe(&depth_context, sizeof depth_context);
     // The codec clears what the paths it ran may have used.
     EXPECT_EQ(cbc_stack_bytes(0), cbc_fastest_path().encrypt_stack);
+    EXPECT_EQ(cbc_stack_bytes(32), std::max(cbc_fastest_path().encrypt_stack,
+                                            cbc_decrypt_path(32).short_decrypt_stack));
+    EXPECT_EQ(cbc_stack_bytes(33), std::max({cbc_fastest_path().encrypt_stack,
+                                             cbc_decrypt_path(16).decrypt_stack,
+                                             cbc_decrypt_path(33).decrypt_stack}));
     EXPECT_EQ(cbc_stack_bytes(1 << 20), std::max({cbc_fastest_path().encrypt_stack,
                                                   cbc_decrypt_path(16).decrypt_stack,
                                                   cbc_decrypt_path(1 << 20).decrypt_stack}));
@@ -627,14 +640,15 @@ __attribute__((noinline)) std::size_t codec_bytes_left(const std::vector<std::ui
     // the deepest 64 bytes; 192 on POWER, whose every frame begins with a
     // header of the back chain and the saved link and TOC registers, and on
     // Windows x64, whose every call reserves 32 bytes of home space for its
-    // callee's register arguments. The next 256 must be cleared.
+    // callee's register arguments. Above them lies the wipe's area, where
+    // the engine's frames were: cleared, or never written.
 #if KESTRELBOX_PPC64 || (KESTRELBOX_X86_64 && defined(_WIN32))
     constexpr std::size_t call = 192;
 #else
     constexpr std::size_t call = 64;
 #endif
     std::size_t left = 0;
-    for (std::size_t i = deepest + call; i < deepest + call + 256 && i < painted; ++i) {
+    for (std::size_t i = deepest + call; i < deepest + engine_stack_bytes && i < painted; ++i) {
         left += bottom[i] != 0 && bottom[i] != paint;
     }
     return left;
