@@ -259,7 +259,7 @@ TEST(Paths, ChosenOnlyWhereAvailableAndRight) {
                             portable.short_decrypt_stack};
     const cbc_path absent = {"absent", never, portable.expand_key, portable.encrypt,
                              portable.decrypt, portable.encrypt_stack, portable.decrypt_stack,
-                            portable.short_decrypt_stack};
+                             portable.short_decrypt_stack};
     const cbc_path right = {"right", always, portable.expand_key, portable.encrypt,
                             portable.decrypt, portable.encrypt_stack, portable.decrypt_stack,
                             portable.short_decrypt_stack};
